@@ -1,0 +1,57 @@
+#include "Startup.h"
+
+#include "TrayT1.h"
+#include "editor/edits.h"
+#include "fexists.h"
+#include "imaging/Editscreen.h"
+#include "platform/AppWindows.h"
+#include "platform/Services.h"
+#include "printing.h"
+#include "settings/About.h"
+#include "settings/fVisible.h"
+
+#include <QAction>
+#include <QCoreApplication>
+
+int createForms()
+{
+    platform::services().appWindows().hideTaskbarEntry();
+    QCoreApplication::processEvents();
+
+    TrayForm = new TTrayForm;
+    if (TrayForm->isSecondCopy()) {
+        delete TrayForm;
+        TrayForm = nullptr;
+        return 0;
+    }
+
+    ViewableForm = new TViewableForm(WaitTime);
+    QObject::connect(ViewableForm, &TViewableForm::printDialogChecked, TrayForm->UsePrintDialog1,
+                     &QAction::setChecked);
+    ViewableForm->loadSettings();
+
+    AboutBox = new TAboutBox;
+    printit = new Tprintit;
+    saveprompt = new Tsaveprompt;
+    Editor = new TEditor;
+    EditScreen = new TEditScreen;
+    return -1;
+}
+
+void destroyForms()
+{
+    delete EditScreen;
+    EditScreen = nullptr;
+    delete Editor;
+    Editor = nullptr;
+    delete saveprompt;
+    saveprompt = nullptr;
+    delete printit;
+    printit = nullptr;
+    delete AboutBox;
+    AboutBox = nullptr;
+    delete ViewableForm;
+    ViewableForm = nullptr;
+    delete TrayForm;
+    TrayForm = nullptr;
+}

@@ -1,0 +1,315 @@
+#include "TrayT1.h"
+
+#include "AppIcon.h"
+#include "editor/edits.h"
+#include "imaging/Editscreen.h"
+#include "platform/AppWindows.h"
+#include "platform/Help.h"
+#include "platform/Services.h"
+#include "platform/SingleInstance.h"
+#include "platform/TrayIcon.h"
+#include "richprint/RichPrint.h"
+#include "settings/About.h"
+#include "settings/IniFile.h"
+#include "settings/fVisible.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QScreen>
+
+int WaitTime = 1000;
+QString PromptTitle;
+bool TrimLeadingBlanks = false;
+QString SelectionTitle;
+bool TitleAccepted = false;
+QString CaptureStatus;
+QString PendingAction;
+QString PrintCancel;
+QString SaveAnswer;
+
+TTrayForm *TrayForm = nullptr;
+
+namespace {
+const QString Main = QStringLiteral("Settings");
+const QString Storage = QStringLiteral("storage");
+
+// A parked editor lies this far left of its place; one whose left edge is
+// below the threshold is moved back before it is shown.
+constexpr int ParkOffset = 5000;
+constexpr int ParkedThreshold = -4000;
+} // namespace
+
+TTrayForm::TTrayForm(QWidget *parent) : QWidget(parent, Qt::Tool)
+{
+    setWindowTitle(QStringLiteral("+"));
+    resize(206, 106);
+
+    // Only one copy runs per user and display: a later copy brings the first
+    // one forward and ends before it shows anything.
+    m_instance = new platform::SingleInstance(this);
+    if (!m_instance->claim(platform::SingleInstance::defaultKey())) {
+        m_secondCopy = true;
+        return;
+    }
+    connect(m_instance, &platform::SingleInstance::activationRequested, this,
+            &TTrayForm::bringForwardOnRequest);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+        if (now && now->window() != this)
+            m_lastActive = now->window();
+    });
+
+    buildMenu();
+
+    TrayIcon1 = platform::services().createTrayIcon(this);
+    TrayIcon1->setIcon(appIcon());
+    TrayIcon1->setToolTip(QStringLiteral("Quillet!"));
+    connect(TrayIcon1.get(), &platform::TrayIcon::clicked, this, &TTrayForm::TrayIcon1Click);
+    connect(TrayIcon1.get(), &platform::TrayIcon::contextMenuRequested, this,
+            &TTrayForm::openPopupMenu);
+    TrayIcon1->setActive(true);
+
+    RichPrinter1 = new TRichPrinter(this);
+
+    FormCreate();
+}
+
+TTrayForm::~TTrayForm() = default;
+
+void TTrayForm::buildMenu()
+{
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    connect(PopupMenu1, &QMenu::aboutToShow, this, &TTrayForm::PopupMenu1Popup);
+
+    auto item = [this](const char *name, const QString &caption, void (TTrayForm::*handler)()) {
+        auto *action = new QAction(caption, this);
+        action->setObjectName(QLatin1String(name));
+        connect(action, &QAction::triggered, this, [this, action, handler] {
+            // Qt flips a checkable item's mark before it reports the click;
+            // the handlers set the marks themselves, so undo that first.
+            if (action->isCheckable())
+                action->setChecked(!action->isChecked());
+            (this->*handler)();
+        });
+        return action;
+    };
+    Quillet1 = item("Quillet1", QStringLiteral("&Quillet!"), &TTrayForm::Quillet1Click);
+    SaveSelection1 = item("SaveSelection1", QStringLiteral("&Save this now!"),
+                          &TTrayForm::SaveSelection1Click);
+    Edit = item("Edit", QStringLiteral("&Edit this now!"), &TTrayForm::EditClick);
+    ViewEditor1 = item("ViewEditor1", QStringLiteral("&View Editor"), &TTrayForm::ViewEditor1Click);
+    CaptureText1 =
+        item("CaptureText1", QStringLiteral("Capture &Text"), &TTrayForm::CaptureText1Click);
+    CaptureScreen1 =
+        item("CaptureScreen1", QStringLiteral("Capture S&creen"), &TTrayForm::CaptureScreen1Click);
+    Remember1 = item("Remember1", QStringLiteral("&Remember"), &TTrayForm::Remember1Click);
+    UsePrintDialog1 = item("UsePrintDialog1", QStringLiteral("Use Print Dialog"),
+                           &TTrayForm::UsePrintDialog1Click);
+    PageSetup1 = item("PageSetup1", QStringLiteral("Text &Margins"), &TTrayForm::PageSetup1Click);
+    Test11 = item("Test11", QStringLiteral("&Options"), &TTrayForm::options);
+    HelpReg1 = item("HelpReg1", QStringLiteral("&Help"), &TTrayForm::HelpReg1Click);
+    About1 = item("About1", QStringLiteral("&About"), &TTrayForm::About1Click);
+    Test31 = item("Test31", QStringLiteral("&Exit"), &TTrayForm::Test31Click);
+
+    // The check marks are the program's live settings. A click must always
+    // flip the mode, so the items are not grouped exclusively.
+    for (QAction *a : {CaptureText1, CaptureScreen1, Remember1, UsePrintDialog1})
+        a->setCheckable(true);
+    CaptureText1->setChecked(true);
+
+    PopupMenu1->addActions({Quillet1, SaveSelection1, Edit, ViewEditor1});
+    PopupMenu1->addSeparator();
+    PopupMenu1->addActions({CaptureText1, CaptureScreen1, Remember1});
+    PopupMenu1->addSeparator();
+    PopupMenu1->addActions({PageSetup1, Test11, HelpReg1, About1});
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(Test31);
+}
+
+void TTrayForm::FormCreate()
+{
+    move(-250, y());
+    const IniFile ini = IniFile::programIni();
+    if (!ini.readString(Main, QStringLiteral("pt"), {}).isEmpty())
+        PromptTitle = QStringLiteral("yes");
+    if (!ini.readString(Storage, QStringLiteral("screencap"), {}).isEmpty()) {
+        CaptureScreen1->setChecked(true);
+        CaptureText1->setChecked(false);
+        Remember1->setEnabled(false);
+        PageSetup1->setEnabled(false);
+    }
+    WaitTime = ini.readInteger(Main, QStringLiteral("wait"), 1000);
+    move(-ParkOffset, y());
+    UsePrintDialog1->setChecked(ini.readBool(Main, QStringLiteral("pdialog"), true));
+    TrimLeadingBlanks = ini.readBool(Main, QStringLiteral("nospaces"), false);
+    hide();
+}
+
+void TTrayForm::showEvent(QShowEvent *event)
+{
+    platform::services().appWindows().hideTaskbarEntry();
+    QWidget::showEvent(event);
+}
+
+bool TTrayForm::textMode() const
+{
+    return CaptureText1->isChecked();
+}
+
+bool TTrayForm::screenMode() const
+{
+    return CaptureScreen1->isChecked();
+}
+
+QWidget *TTrayForm::lastActiveWindow() const
+{
+    return m_lastActive;
+}
+
+void TTrayForm::bringForwardOnRequest()
+{
+    QWidget *window = m_lastActive;
+    if (window && window->isVisible())
+        platform::services().appWindows().bringToFront(window);
+}
+
+void TTrayForm::openPopupMenu(const QPoint &globalPos)
+{
+    // The menu's right edge lies at the cursor.
+    PopupMenu1->ensurePolished();
+    const QSize size = PopupMenu1->sizeHint();
+    PopupMenu1->popup(globalPos - QPoint(size.width(), 0));
+}
+
+void TTrayForm::TrayIcon1Click()
+{
+    const QString action = IniFile::programIni().readString(Main, QStringLiteral("lc"),
+                                                            QStringLiteral("Options"));
+    if (Remember1->isChecked()) {
+        if (action == QLatin1String("View Editor"))
+            showEditor();
+        else
+            EditClick();
+        return;
+    }
+    if (action == QLatin1String("Options") || action.isEmpty())
+        options();
+    else if (action == QLatin1String("Quillet!"))
+        Quillet1Click();
+    else if (action == QLatin1String("Save this now!"))
+        SaveSelection1Click();
+    else if (action == QLatin1String("Edit this now!"))
+        EditClick();
+    else if (action == QLatin1String("View Editor"))
+        showEditor();
+}
+
+void TTrayForm::PopupMenu1Popup()
+{
+    SaveAnswer.clear();
+}
+
+void TTrayForm::Quillet1Click()
+{
+    // Printing what is selected is built on the capture and the print engine.
+}
+
+void TTrayForm::SaveSelection1Click()
+{
+    // Saving what is selected is built on the capture and the save routine.
+}
+
+void TTrayForm::EditClick()
+{
+    // Capturing into the editor is built on the text capture.
+}
+
+void TTrayForm::showEditor()
+{
+    if (Editor->x() < ParkedThreshold)
+        Editor->move(Editor->x() + ParkOffset, Editor->y());
+    platform::services().appWindows().bringToFront(Editor);
+}
+
+void TTrayForm::ViewEditor1Click()
+{
+    platform::services().appWindows().showTaskbarEntry();
+    if (screenMode()) {
+        EditScreen->show();
+        return;
+    }
+    if (Editor->x() < ParkedThreshold)
+        Editor->move(Editor->x() + ParkOffset, Editor->y());
+    Editor->show();
+}
+
+void TTrayForm::flipCaptureMode()
+{
+    CaptureScreen1->setChecked(!CaptureScreen1->isChecked());
+    CaptureText1->setChecked(!CaptureText1->isChecked());
+    Remember1->setEnabled(!Remember1->isEnabled());
+    PageSetup1->setEnabled(!PageSetup1->isEnabled());
+}
+
+void TTrayForm::CaptureScreen1Click()
+{
+    flipCaptureMode();
+    Remember1->setChecked(false);
+    Quillet1->setEnabled(true);
+    SaveSelection1->setEnabled(true);
+    IniFile::programIni().writeString(Storage, QStringLiteral("screencap"),
+                                      screenMode() ? QStringLiteral("yes") : QString());
+}
+
+void TTrayForm::CaptureText1Click()
+{
+    flipCaptureMode();
+    IniFile::programIni().writeString(Storage, QStringLiteral("screencap"),
+                                      screenMode() ? QStringLiteral("yes") : QString());
+}
+
+void TTrayForm::Remember1Click()
+{
+    Remember1->setChecked(!Remember1->isChecked());
+    Quillet1->setEnabled(!Remember1->isChecked());
+    SaveSelection1->setEnabled(!Remember1->isChecked());
+}
+
+void TTrayForm::UsePrintDialog1Click()
+{
+    UsePrintDialog1->setChecked(!UsePrintDialog1->isChecked());
+    IniFile::programIni().writeBool(Main, QStringLiteral("pdialog"), UsePrintDialog1->isChecked());
+}
+
+void TTrayForm::PageSetup1Click()
+{
+    // The page-setup dialog belongs to the print engine.
+}
+
+void TTrayForm::options()
+{
+    platform::services().appWindows().showTaskbarEntry();
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    ViewableForm->move(screen.width() / 2 - ViewableForm->frameGeometry().width() / 2,
+                       ViewableForm->y());
+    ViewableForm->show();
+    platform::services().appWindows().bringToFront(ViewableForm);
+}
+
+void TTrayForm::HelpReg1Click()
+{
+    platform::services().help().showContext(2);
+}
+
+void TTrayForm::About1Click()
+{
+    AboutBox->show();
+    platform::services().appWindows().bringToFront(AboutBox);
+}
+
+void TTrayForm::Test31Click()
+{
+    close();
+    qApp->quit();
+}

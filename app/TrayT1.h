@@ -1,0 +1,102 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+
+class QAction;
+class QMenu;
+class TRichPrinter;
+
+namespace platform {
+class SingleInstance;
+class TrayIcon;
+} // namespace platform
+
+// Shared state of the capture commands (one GUI thread, no locking). The
+// markers are short texts compared exactly.
+extern int WaitTime;             // action wait time, milliseconds
+extern QString PromptTitle;      // "yes": ask for a selection title
+extern bool TrimLeadingBlanks;   // remove leading blanks from captured lines
+extern QString SelectionTitle;   // the last title typed
+extern bool TitleAccepted;       // the last title prompt ended with OK
+extern QString CaptureStatus;    // empty, "no" or "stop"
+extern QString PendingAction;    // "printthis", "savethis" or empty
+extern QString PrintCancel;      // "stop" after "Cancel Print Job"
+extern QString SaveAnswer;       // "overwrite", "addtotop", "addtobottom", "cancel" or empty
+
+// The main form: a hidden tool window that owns the tray icon, the tray menu
+// and the print engine, and dispatches the capture commands.
+class TTrayForm : public QWidget {
+    Q_OBJECT
+public:
+    explicit TTrayForm(QWidget *parent = nullptr);
+    ~TTrayForm() override;
+
+    // True when another copy was already running: this copy asked it to come
+    // forward and must end at once, before any further form is created.
+    bool isSecondCopy() const { return m_secondCopy; }
+
+    std::unique_ptr<platform::TrayIcon> TrayIcon1;
+    QMenu *PopupMenu1 = nullptr;
+    TRichPrinter *RichPrinter1 = nullptr;
+
+    QAction *Quillet1 = nullptr;
+    QAction *SaveSelection1 = nullptr;
+    QAction *Edit = nullptr;
+    QAction *ViewEditor1 = nullptr;
+    QAction *CaptureText1 = nullptr;
+    QAction *CaptureScreen1 = nullptr;
+    QAction *Remember1 = nullptr;
+    QAction *UsePrintDialog1 = nullptr; // never shown in the menu
+    QAction *PageSetup1 = nullptr;
+    QAction *Test11 = nullptr;
+    QAction *HelpReg1 = nullptr;
+    QAction *About1 = nullptr;
+    QAction *Test31 = nullptr;
+
+    bool textMode() const;
+    bool screenMode() const;
+
+    // The window of ours that was active last, brought forward when another
+    // copy of the program starts.
+    QWidget *lastActiveWindow() const;
+
+public slots:
+    void TrayIcon1Click();
+    void PopupMenu1Popup();
+    void Quillet1Click();
+    void SaveSelection1Click();
+    void EditClick();
+    void ViewEditor1Click();
+    void CaptureText1Click();
+    void CaptureScreen1Click();
+    void Remember1Click();
+    void UsePrintDialog1Click();
+    void PageSetup1Click();
+    void options();
+    void HelpReg1Click();
+    void About1Click();
+    void Test31Click();
+
+    // Shows the text editor and brings it to the front, first moving it back
+    // on screen when it is parked.
+    void showEditor();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void buildMenu();
+    void FormCreate();
+    void flipCaptureMode();
+    void openPopupMenu(const QPoint &globalPos);
+    void bringForwardOnRequest();
+
+    bool m_secondCopy = false;
+    platform::SingleInstance *m_instance = nullptr;
+    QWidget *m_lastActive = nullptr;
+};
+
+extern TTrayForm *TrayForm;

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <memory>
+
+class QObject;
+
+namespace platform {
+
+class AppWindows;
+class Help;
+class TrayIcon;
+
+// The desktop services the program uses. One backend is chosen for the running
+// desktop in Services.cpp; nothing outside platform/ knows which.
+class Services {
+public:
+    virtual ~Services() = default;
+
+    virtual AppWindows &appWindows() = 0;
+    virtual Help &help() = 0;
+    virtual std::unique_ptr<TrayIcon> createTrayIcon(QObject *parent) = 0;
+};
+
+// The services of the running desktop, created at first use. Needs a QGuiApplication.
+Services &services();
+
+} // namespace platform

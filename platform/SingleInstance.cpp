@@ -1,0 +1,64 @@
+#include "SingleInstance.h"
+
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QRegularExpression>
+
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+constexpr int ConnectTimeoutMs = 1000;
+const QByteArray ActivateMessage = "activate\n";
+} // namespace
+
+SingleInstance::SingleInstance(QObject *parent) : QObject(parent) {}
+
+SingleInstance::~SingleInstance() = default;
+
+QString SingleInstance::defaultKey()
+{
+    QString display = qEnvironmentVariable("DISPLAY");
+    display.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_.-]")), QStringLiteral("_"));
+    return QStringLiteral("quillet-%1-%2").arg(getuid()).arg(display);
+}
+
+bool SingleInstance::claim(const QString &key)
+{
+    {
+        QLocalSocket probe;
+        probe.connectToServer(key);
+        if (probe.waitForConnected(ConnectTimeoutMs)) {
+            probe.write(ActivateMessage);
+            probe.waitForBytesWritten(ConnectTimeoutMs);
+            probe.disconnectFromServer();
+            return false;
+        }
+    }
+
+    m_server = new QLocalServer(this);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!m_server->listen(key)) {
+        // A socket left behind by a copy that crashed: nobody answered on it,
+        // so take it over.
+        QLocalServer::removeServer(key);
+        if (!m_server->listen(key))
+            return true; // Run without the guard rather than not at all.
+    }
+    connect(m_server, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+            auto readRequest = [this, socket] {
+                if (socket->readAll().contains(ActivateMessage.trimmed()))
+                    emit activationRequested();
+            };
+            connect(socket, &QLocalSocket::readyRead, this, readRequest);
+            if (socket->bytesAvailable() > 0)
+                readRequest();
+            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        }
+    });
+    return true;
+}
+
+} // namespace platform

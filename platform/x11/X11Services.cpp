@@ -1,0 +1,31 @@
+#include "X11Services.h"
+
+#include "../DesktopHelp.h"
+#include "../qt/QtTrayIcon.h"
+#include "X11AppWindows.h"
+
+namespace platform {
+
+X11Services::X11Services()
+    : m_appWindows(std::make_unique<X11AppWindows>()), m_help(std::make_unique<DesktopHelp>())
+{
+}
+
+X11Services::~X11Services() = default;
+
+AppWindows &X11Services::appWindows()
+{
+    return *m_appWindows;
+}
+
+Help &X11Services::help()
+{
+    return *m_help;
+}
+
+std::unique_ptr<TrayIcon> X11Services::createTrayIcon(QObject *parent)
+{
+    return std::make_unique<QtTrayIcon>(parent);
+}
+
+} // namespace platform

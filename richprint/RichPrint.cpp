@@ -1,0 +1,5 @@
+#include "RichPrint.h"
+
+TRichPrinter::TRichPrinter(QObject *parent) : QObject(parent) {}
+
+TRichPrinter::~TRichPrinter() = default;

@@ -1,0 +1,120 @@
+#include "Desktop.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+
+namespace Desktop {
+
+QString run(const QString &program, const QStringList &args, int timeoutMs)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        return {};
+    }
+    return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+}
+
+namespace {
+
+QList<qulonglong> ids(const QString &output)
+{
+    QList<qulonglong> result;
+    for (const QString &line : output.split(u'\n', Qt::SkipEmptyParts))
+        result.append(line.trimmed().toULongLong());
+    return result;
+}
+
+QString hex(qulonglong window)
+{
+    return QStringLiteral("0x%1").arg(window, 0, 16);
+}
+
+} // namespace
+
+QList<qulonglong> windowsNamed(const QString &title)
+{
+    return ids(run(QStringLiteral("xdotool"),
+                   {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                    QStringLiteral("--name"),
+                    QStringLiteral("^%1$").arg(QRegularExpression::escape(title))}));
+}
+
+QList<qulonglong> windowsOfClass(const QString &windowClass)
+{
+    return ids(run(QStringLiteral("xdotool"),
+                   {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                    QStringLiteral("--class"), QStringLiteral("^%1$").arg(windowClass)}));
+}
+
+QRect geometry(qulonglong window)
+{
+    // xwininfo gives the absolute position of the window's own area; the
+    // frame extents add the window manager's decoration.
+    const QString info =
+        run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window)});
+    auto field = [&](const char *name) {
+        const QRegularExpression re(QStringLiteral("%1:\\s+(-?\\d+)").arg(QLatin1String(name)));
+        return re.match(info).captured(1).toInt();
+    };
+    QRect r(field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"),
+            field("Height"));
+    const QString extents = run(QStringLiteral("xprop"), {QStringLiteral("-id"), hex(window),
+                                                          QStringLiteral("_NET_FRAME_EXTENTS")});
+    const QRegularExpression re(QStringLiteral("= (\\d+), (\\d+), (\\d+), (\\d+)"));
+    const auto m = re.match(extents);
+    if (m.hasMatch())
+        r.adjust(-m.captured(1).toInt(), -m.captured(3).toInt(), m.captured(2).toInt(),
+                 m.captured(4).toInt());
+    return r;
+}
+
+qulonglong activeWindow()
+{
+    return run(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")}).toULongLong();
+}
+
+QString windowName(qulonglong window)
+{
+    return run(QStringLiteral("xdotool"), {QStringLiteral("getwindowname"), QString::number(window)});
+}
+
+QSize screenSize()
+{
+    const QStringList wh =
+        run(QStringLiteral("xdotool"), {QStringLiteral("getdisplaygeometry")}).split(u' ');
+    return wh.size() == 2 ? QSize(wh[0].toInt(), wh[1].toInt()) : QSize();
+}
+
+void click(qulonglong window, int x, int y, int button)
+{
+    run(QStringLiteral("xdotool"),
+        {QStringLiteral("mousemove"), QStringLiteral("--window"), QString::number(window),
+         QString::number(x), QString::number(y), QStringLiteral("click"), QString::number(button)});
+}
+
+void moveMouse(int x, int y)
+{
+    run(QStringLiteral("xdotool"),
+        {QStringLiteral("mousemove"), QString::number(x), QString::number(y)});
+}
+
+QList<qulonglong> trayIcons()
+{
+    // Docked icons are children of the notification area's window; xwininfo
+    // lists them with their class.
+    QList<qulonglong> result;
+    for (qulonglong tray : windowsOfClass(QStringLiteral("trayer"))) {
+        const QString tree = run(QStringLiteral("xwininfo"),
+                                 {QStringLiteral("-id"), QString::number(tray),
+                                  QStringLiteral("-tree")});
+        const QRegularExpression re(QStringLiteral("(0x[0-9a-f]+) [^\\n]*\\(\"quillet\""));
+        for (auto it = re.globalMatch(tree); it.hasNext();)
+            result.append(it.next().captured(1).toULongLong(nullptr, 16));
+    }
+    return result;
+}
+
+} // namespace Desktop

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QList>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+
+// The test session's desktop, seen from outside as a user or another program
+// would: windows are found and clicked with xdotool and read with xprop.
+namespace Desktop {
+
+// Runs a program and returns its standard output (trimmed); empty on failure.
+QString run(const QString &program, const QStringList &args, int timeoutMs = 10000);
+
+// Visible windows whose title matches `title` exactly.
+QList<qulonglong> windowsNamed(const QString &title);
+// Visible windows of the given WM_CLASS class (e.g. "quillet").
+QList<qulonglong> windowsOfClass(const QString &windowClass);
+
+QRect geometry(qulonglong window); // outer geometry in root coordinates
+qulonglong activeWindow();
+QString windowName(qulonglong window);
+QSize screenSize();
+
+void click(qulonglong window, int x, int y, int button = 1);
+void moveMouse(int x, int y);
+
+// The tray icon windows docked in the session's notification area.
+QList<qulonglong> trayIcons();
+
+} // namespace Desktop
