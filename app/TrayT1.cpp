@@ -4,6 +4,7 @@
 #include "editor/edits.h"
 #include "imaging/Editscreen.h"
 #include "platform/AppWindows.h"
+#include "platform/Dialogs.h"
 #include "platform/Help.h"
 #include "platform/Services.h"
 #include "platform/SingleInstance.h"
@@ -131,7 +132,7 @@ void TTrayForm::buildMenu()
             // the handlers set the marks themselves, so undo that first.
             if (action->isCheckable())
                 action->setChecked(!action->isChecked());
-            (this->*handler)();
+            platform::runGuarded([this, handler] { (this->*handler)(); });
         });
         return action;
     };
