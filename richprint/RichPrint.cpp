@@ -179,46 +179,43 @@ int TRichPrinter::PixelsToTwipsY(int pixels) const
 // --- Page geometry ---------------------------------------------------------
 // Without a printer: a Letter page in inches, an A4 page in millimetres.
 
-double TRichPrinter::PhysicalPageWidth() const
+double TRichPrinter::fromPrinter(int (platform::Printer::*pixels)() const, bool vertical,
+                                 double inches, double millimetres) const
 {
     if (!reachable())
-        return m_measureUnit == muInches ? 8.5 : 210;
-    return PixelsToUnitsX(m_printer.physicalWidth());
+        return m_measureUnit == muInches ? inches : millimetres;
+    const int value = (m_printer.*pixels)();
+    return vertical ? PixelsToUnitsY(value) : PixelsToUnitsX(value);
+}
+
+double TRichPrinter::PhysicalPageWidth() const
+{
+    return fromPrinter(&platform::Printer::physicalWidth, false, 8.5, 210);
 }
 
 double TRichPrinter::PhysicalPageHeight() const
 {
-    if (!reachable())
-        return m_measureUnit == muInches ? 11 : 297;
-    return PixelsToUnitsY(m_printer.physicalHeight());
+    return fromPrinter(&platform::Printer::physicalHeight, true, 11, 297);
 }
 
 double TRichPrinter::PrintableWidth() const
 {
-    if (!reachable())
-        return m_measureUnit == muInches ? 8 : 198;
-    return PixelsToUnitsX(m_printer.pageWidth());
+    return fromPrinter(&platform::Printer::pageWidth, false, 8, 198);
 }
 
 double TRichPrinter::PrintableHeight() const
 {
-    if (!reachable())
-        return m_measureUnit == muInches ? 10.5 : 284;
-    return PixelsToUnitsY(m_printer.pageHeight());
+    return fromPrinter(&platform::Printer::pageHeight, true, 10.5, 284);
 }
 
 double TRichPrinter::GutterLeft() const
 {
-    if (!reachable())
-        return m_measureUnit == muInches ? 0.25 : 6;
-    return PixelsToUnitsX(m_printer.physicalOffsetX());
+    return fromPrinter(&platform::Printer::physicalOffsetX, false, 0.25, 6);
 }
 
 double TRichPrinter::GutterTop() const
 {
-    if (!reachable())
-        return m_measureUnit == muInches ? 0.25 : 6;
-    return PixelsToUnitsY(m_printer.physicalOffsetY());
+    return fromPrinter(&platform::Printer::physicalOffsetY, true, 0.25, 6);
 }
 
 double TRichPrinter::GutterRight() const

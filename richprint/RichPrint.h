@@ -145,6 +145,9 @@ private:
     int unitsToPixels(double length, int logPixels) const;
     double pixelsToUnits(int pixels, int logPixels) const;
     int pixelsToTwips(int pixels, int logPixels) const;
+    // A length the printer gives in pixels, or the fallback in the current unit.
+    double fromPrinter(int (platform::Printer::*pixels)() const, bool vertical, double inches,
+                       double millimetres) const;
     QString convertedFormat(const QString &format, long double factor) const;
 
     platform::Printer &m_printer;
@@ -162,7 +165,7 @@ private:
     double m_logoWidth = 25;
     double m_logoHeight = 20;
     double m_borderOffset = 2;
-    // The width of a header or footer column whose spec gives none.
+    // The width of a header or footer column whose format gives no width.
     double m_defaultColumnWidth = 0;
     // Height of one header or footer line in pixels, measured by the page
     // decoration; the footer band below the text area is never lower.
