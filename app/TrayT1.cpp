@@ -75,6 +75,42 @@ void removeLeadingBlanks(QTextDocument *document)
     }
     edit.endEditBlock();
 }
+
+// Places a window's outer frame horizontally centred on the screen, keeping
+// its top edge. The frame's width is known only once the window manager has
+// framed the window, so a window shown for the first time is placed again
+// when its frame is known.
+class HorizontalCentring : public QObject {
+public:
+    static void apply(QWidget *window)
+    {
+        place(window);
+        if (window->frameGeometry().width() == window->width())
+            window->installEventFilter(new HorizontalCentring(window));
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *window = static_cast<QWidget *>(watched);
+        if ((event->type() == QEvent::Move || event->type() == QEvent::Paint) &&
+            window->frameGeometry().width() != window->width()) {
+            place(window);
+            deleteLater();
+            window->removeEventFilter(this);
+        }
+        return false;
+    }
+
+private:
+    using QObject::QObject;
+
+    static void place(QWidget *window)
+    {
+        const int screenWidth = QGuiApplication::primaryScreen()->geometry().width();
+        window->move(screenWidth / 2 - window->frameGeometry().width() / 2, window->y());
+    }
+};
 } // namespace
 
 TTrayForm::TTrayForm(QWidget *parent) : QWidget(parent, Qt::Tool)
@@ -111,11 +147,16 @@ TTrayForm::TTrayForm(QWidget *parent) : QWidget(parent, Qt::Tool)
     FormCreate();
 }
 
-TTrayForm::~TTrayForm() = default;
+TTrayForm::~TTrayForm()
+{
+    delete PopupMenu1;
+}
 
 void TTrayForm::buildMenu()
 {
-    PopupMenu1 = new QMenu(this);
+    // The menu has no parent widget: a parent would be mapped (off screen)
+    // as the menu's transient owner, and the tray form must stay unmapped.
+    PopupMenu1 = new QMenu;
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     connect(PopupMenu1, &QMenu::aboutToShow, this, &TTrayForm::PopupMenu1Popup);
 
@@ -132,8 +173,8 @@ void TTrayForm::buildMenu()
         return action;
     };
     Quillet1 = item("Quillet1", QStringLiteral("&Quillet!"), &TTrayForm::Quillet1Click);
-    SaveSelection1 = item("SaveSelection1", QStringLiteral("&Save this now!"),
-                          &TTrayForm::SaveSelection1Click);
+    SaveSelection1 =
+        item("SaveSelection1", QStringLiteral("&Save this now!"), &TTrayForm::SaveSelection1Click);
     Edit = item("Edit", QStringLiteral("&Edit this now!"), &TTrayForm::EditClick);
     ViewEditor1 = item("ViewEditor1", QStringLiteral("&View Editor"), &TTrayForm::ViewEditor1Click);
     CaptureText1 =
@@ -221,8 +262,8 @@ void TTrayForm::openPopupMenu(const QPoint &globalPos)
 
 void TTrayForm::TrayIcon1Click()
 {
-    const QString action = IniFile::programIni().readString(Main, QStringLiteral("lc"),
-                                                            QStringLiteral("Options"));
+    const QString action =
+        IniFile::programIni().readString(Main, QStringLiteral("lc"), QStringLiteral("Options"));
     if (Remember1->isChecked()) {
         if (action == QLatin1String("View Editor"))
             showEditor();
@@ -449,10 +490,8 @@ void TTrayForm::PageSetup1Click()
 void TTrayForm::options()
 {
     platform::services().appWindows().showTaskbarEntry();
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    ViewableForm->move(screen.width() / 2 - ViewableForm->frameGeometry().width() / 2,
-                       ViewableForm->y());
     ViewableForm->show();
+    HorizontalCentring::apply(ViewableForm);
     platform::services().appWindows().bringToFront(ViewableForm);
 }
 
@@ -470,5 +509,7 @@ void TTrayForm::About1Click()
 void TTrayForm::Test31Click()
 {
     close();
-    qApp->quit();
+    // exit() rather than quit(): quit() first asks every window to close,
+    // and the program's windows only hide when closed.
+    QCoreApplication::exit(0);
 }

@@ -74,7 +74,7 @@ if [ "$with_display" = 1 ]; then
         --SetPartialStrut true --expand true --transparent false --tint 0xc0c0c0 \
         >"$work/trayer.log" 2>&1 &
     pids+=($!)
-    if ! wait_for 20 xdotool search --onlyvisible --class trayer; then
+    if ! wait_for 20 xdotool search --class trayer; then
         echo "x11-session: the notification area did not start" >&2
         exit 1
     fi
