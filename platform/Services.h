@@ -7,8 +7,11 @@ class QObject;
 namespace platform {
 
 class AppWindows;
+class Clipboard;
+class DesktopWindows;
 class Help;
 class Printer;
+class SyntheticInput;
 class TrayIcon;
 class UserStore;
 
@@ -25,6 +28,11 @@ public:
     virtual Printer &printer() = 0;
     // The user's own settings store (in the place of the registry).
     virtual UserStore &userStore() = 0;
+    // Key presses into the desktop's input stream.
+    virtual SyntheticInput &input() = 0;
+    // The desktop's top-level windows: order, kinds, activation.
+    virtual DesktopWindows &windows() = 0;
+    virtual Clipboard &clipboard() = 0;
 };
 
 // The services of the running desktop, created at first use. Needs a QGuiApplication.
