@@ -2,12 +2,15 @@
 
 #include "AppError.h"
 
+#include <QColor>
 #include <QFont>
+#include <QMargins>
 #include <QString>
 #include <QStringList>
 
 class QPainter;
 class QPaintDevice;
+class QWidget;
 
 // The printer's own orientation type; the ordinals are stored with the margins.
 enum TPrinterOrientation { poPortrait = 0, poLandscape = 1 };
@@ -19,6 +22,24 @@ namespace platform {
 class PrinterError : public AppError {
 public:
     using AppError::AppError;
+};
+
+// A job's output could not be written (printing to a file).
+class PrinterIoError : public PrinterError {
+public:
+    using PrinterError::PrinterError;
+};
+
+// The page-setup dialog's flag word: what it offers and the unit of its margins.
+enum PageSetupFlag : quint32 {
+    PsdMargins = 0x2,
+    PsdInThousandthsOfInches = 0x4,
+    PsdInHundredthsOfMillimeters = 0x8,
+    PsdDisableMargins = 0x10,
+    PsdDisablePrinter = 0x20,
+    PsdDisableOrientation = 0x100,
+    PsdDisablePaper = 0x200,
+    PsdEnablePageSetupHook = 0x2000,
 };
 
 // The program's printer: the selected print destination and the job running on
@@ -64,12 +85,26 @@ public:
     // The drawing font. It outlives jobs; a change applies to the running job at once.
     virtual QFont font() const = 0;
     virtual void setFont(const QFont &font) = 0;
+    // The drawing font's colour; text is drawn in it.
+    virtual QColor fontColor() const = 0;
+    virtual void setFontColor(const QColor &color) = 0;
 
     // The installed print destinations, the selected one (empty when none) and
     // selecting one by name.
     virtual QStringList printerNames() const = 0;
     virtual QString printerName() const = 0;
     virtual void selectPrinter(const QString &name) = 0;
+
+    // The system's print dialog on this printer, owned by `owner`: the
+    // destination and copies chosen there apply to the next job. False when
+    // the user cancels.
+    virtual bool printDialog(QWidget *owner) = 0;
+    // The page-setup dialog, modal over the whole application and placed
+    // centred horizontally and at a third of the screen's height. `margins`
+    // (left, top, right, bottom) are in the unit `flags` names; on OK they are
+    // replaced by the user's choice and the paper and orientation chosen take
+    // effect. Returns true on OK.
+    virtual bool pageSetup(QMargins &margins, quint32 flags) = 0;
 };
 
 } // namespace platform

@@ -1,13 +1,25 @@
 #pragma once
 
+#include "RichPrntProgDlg.h"
 #include "platform/AppError.h"
 #include "platform/Printer.h"
 
+#include <QFlags>
+#include <QFont>
 #include <QImage>
+#include <QLocale>
 #include <QObject>
+#include <QPointer>
+#include <QRect>
 #include <QString>
+#include <QStringList>
+
+class QColor;
+class QPainter;
+class QPaintDevice;
 
 namespace platform {
+class RichEdit;
 class UserStore;
 } // namespace platform
 
@@ -19,6 +31,45 @@ class ELinePrinter : public platform::AppError {
 public:
     using AppError::AppError;
 };
+
+// The border lines drawn around the text area.
+enum TPageBorderStyle { pbTop = 0x1, pbBottom = 0x2, pbLeft = 0x4, pbRight = 0x8 };
+Q_DECLARE_FLAGS(TPageBorders, TPageBorderStyle)
+Q_DECLARE_OPERATORS_FOR_FLAGS(TPageBorders)
+
+// What the page-setup dialog offers.
+enum TPageSetupFlags {
+    poDisableMargins = 0x1,
+    poMargins = 0x2,
+    poDisableOrientation = 0x4,
+    poDisablePaper = 0x8,
+    poDisablePrinter = 0x10,
+};
+Q_DECLARE_FLAGS(TPageOptions, TPageSetupFlags)
+Q_DECLARE_OPERATORS_FOR_FLAGS(TPageOptions)
+
+// One column of a header or footer format: alignment and width in the
+// engine's measure unit.
+enum class TColumnAlign { Left, Right, Center };
+struct TColumnSpec {
+    TColumnAlign align = TColumnAlign::Left;
+    double width = 0;
+    bool operator==(const TColumnSpec &) const = default;
+};
+
+// The column-format language of header and footer lines.
+namespace HeaderFooter {
+// Splits at every "|": no escapes; an empty string is one empty part and a
+// trailing bar adds an empty part.
+QStringList SplitColumns(const QString &text);
+// "<" left (also without a mark), ">" right, "^" centred, then a width in the
+// locale's decimal notation, blanks allowed around it. No width, or one that is
+// not a number, gives `defaultWidth`.
+TColumnSpec ParseColumnSpec(const QString &spec, double defaultWidth, const QLocale &locale);
+// Replaces every occurrence of `macro` in `text` by `value`, unless the value
+// itself holds the macro: then the text is returned unchanged.
+QString ReplaceMacro(const QString &macro, const QString &value, const QString &text);
+} // namespace HeaderFooter
 
 // The rich-text print engine: prints a rich-text control page by page with
 // header, footer, borders and logo.
@@ -99,6 +150,70 @@ public:
     const QImage &BitmapLogo() const { return m_bitmapLogo; }
     void setBitmapLogo(const QImage &picture) { m_bitmapLogo = picture; }
 
+    TPageBorders PageBorders() const { return m_pageBorders; }
+    void setPageBorders(TPageBorders borders) { m_pageBorders = borders; }
+
+    // The font of header and footer is the printer's drawing font itself.
+    // Writing copies it there (white becomes black) and re-measures the line
+    // height; ignored when the printer cannot be reached.
+    QFont Font_HeaderFooter() const;
+    QColor FontColor_HeaderFooter() const;
+    void setFont_HeaderFooter(const QFont &font, const QColor &color);
+
+    // What the page-setup dialog offers. Assigning computes DialogFlags in the
+    // measure unit of the moment; margins disabled wins over margins offered.
+    TPageOptions Options_Dialog() const { return m_options; }
+    void setOptions_Dialog(TPageOptions options);
+    quint32 DialogFlags() const { return m_dialogFlags; }
+
+    // --- Printing ----------------------------------------------------------
+    // Prints the whole text of `control` as one job, numbering the pages from
+    // `firstPage`. Throws ELinePrinter or the printer's error; a job that
+    // fails after it started is thrown away, so the next one can start.
+    void PrintRichEdit(platform::RichEdit *control, int firstPage);
+    // The page-setup dialog. Margins, paper and orientation are taken over and
+    // stored (with SaveMargins) whatever the user answers; true on OK.
+    bool PageSetup();
+
+    int FirstPage() const { return m_firstPage; }
+    int CurrentPage() const { return m_currentPage; }
+    int LineHeight() const { return m_lineHeight; }
+    // The progress window while a job shows it, else null.
+    TRichPrntProgDlg *ProgressWindow() const { return m_progressWindow; }
+
+    // --- Steps of a job and of its page decoration -------------------------
+    // Used by the engine's own jobs; open for the tests of the page layout.
+    void BeginDoc();
+    int NewPage();
+    void EndDoc();
+    void ShowProgressStatus(const QString &status = QString());
+    void DecoratePage();
+    // Draws one line of `ColumnFormat` columns at the drawing position.
+    void PrintColumns(const QString &text);
+    QString ExpandMacros(const QString &text) const;
+    // The longest leading part of `text` at most `maxWidth` pixels wide, by
+    // bisection; at least one character. Unmeasurable: the whole text.
+    QString FitText(const QString &text, int maxWidth) const;
+    void MatchFontToPrinter();
+    void UpdateLineHeight();
+    QString ColumnFormat() const { return m_columnFormat; }
+    void setColumnFormat(const QString &format) { m_columnFormat = format; }
+    int CursorX() const { return m_cursorX; }
+    int CursorY() const { return m_cursorY; }
+    void setCursor(int x, int y)
+    {
+        m_cursorX = x;
+        m_cursorY = y;
+    }
+    // The logo's rectangle in device pixels, for the current drawing position.
+    QRect LogoRect() const;
+
+signals:
+    void OnBeginDoc(TRichPrinter *sender);
+    void OnNewPage(TRichPrinter *sender);
+    void OnEndDoc(TRichPrinter *sender);
+
+public:
     // --- Page geometry, asked of the printer on every call -------------
     double PhysicalPageWidth() const;
     double PhysicalPageHeight() const;
@@ -149,6 +264,15 @@ private:
     double fromPrinter(int (platform::Printer::*pixels)() const, bool vertical, double inches,
                        double millimetres) const;
     QString convertedFormat(const QString &format, long double factor) const;
+    // Printed width of `text` in the drawing font; throws PrinterError when
+    // the printer cannot be reached.
+    int textWidth(const QString &text) const;
+    // The running job's canvas; throws PrinterError when there is none.
+    QPainter &canvas() const;
+    // Re-assigns the drawing font to itself, matched to the printer.
+    void refreshFont();
+    void drawBorders();
+    void drawLogo();
 
     platform::Printer &m_printer;
     platform::UserStore &m_store;
@@ -177,4 +301,16 @@ private:
     QString m_footerFormat = QStringLiteral(">100");
     bool m_showProgress = true;
     QImage m_bitmapLogo;
+    TPageBorders m_pageBorders;
+    TPageOptions m_options = poMargins;
+    quint32 m_dialogFlags = 0;
+
+    QString m_columnFormat;
+    int m_cursorX = 0;
+    int m_cursorY = 0;
+    int m_lineCounter = 0;
+    int m_firstPage = 1;
+    int m_currentPage = 0;
+    platform::RichEdit *m_control = nullptr;
+    QPointer<TRichPrntProgDlg> m_progressWindow;
 };

@@ -1,7 +1,19 @@
 #include "QtPrinter.h"
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QGroupBox>
+#include <QPageSetupDialog>
 #include <QPainter>
+#include <QPointer>
+#include <QPrintDialog>
 #include <QPrinterInfo>
+#include <QRadioButton>
+#include <QScreen>
+
+#include <cmath>
 
 namespace platform {
 
@@ -11,7 +23,7 @@ QtPrinter::QtPrinter()
 }
 
 QtPrinter::QtPrinter(const QString &pdfFile, const QPageSize &paper, const QMarginsF &unprintableMm)
-    : m_pdfFile(pdfFile)
+    : m_pdfFile(pdfFile), m_unprintableMm(unprintableMm)
 {
     m_printer.setOutputFormat(QPrinter::PdfFormat);
     m_printer.setOutputFileName(pdfFile);
@@ -29,6 +41,11 @@ void QtPrinter::usePrintableArea()
 {
     // Qt's default margins are a page layout choice; here the margins are the
     // strip the device cannot print on, as a printer driver reports it.
+    if (!m_pdfFile.isEmpty()) {
+        m_printer.setFullPage(false);
+        m_printer.setPageMargins(m_unprintableMm, QPageLayout::Millimeter);
+        return;
+    }
     if (!isReachable())
         return;
     m_printer.setFullPage(false);
@@ -127,9 +144,13 @@ void QtPrinter::beginDoc()
     if (!isReachable())
         throw PrinterError(QStringLiteral("There is no printer to print on"));
     auto painter = std::make_unique<QPainter>();
-    if (!painter->begin(&m_printer))
+    if (!painter->begin(&m_printer)) {
+        if (!m_pdfFile.isEmpty())
+            throw PrinterIoError(QStringLiteral("Unable to write \"%1\"").arg(m_pdfFile));
         throw PrinterError(QStringLiteral("Unable to start printing on \"%1\"").arg(printerName()));
+    }
     painter->setFont(m_font);
+    painter->setPen(m_fontColor);
     m_painter = std::move(painter);
 }
 
@@ -146,6 +167,8 @@ void QtPrinter::endDoc()
     requireJob("end the print job");
     const bool ended = m_painter->end();
     m_painter.reset();
+    if ((!ended || m_printer.printerState() == QPrinter::Error) && !m_pdfFile.isEmpty())
+        throw PrinterIoError(QStringLiteral("Unable to write \"%1\"").arg(m_pdfFile));
     if (!ended || m_printer.printerState() == QPrinter::Error)
         throw PrinterError(
             QStringLiteral("Unable to finish the print job on \"%1\"").arg(printerName()));
@@ -182,6 +205,18 @@ void QtPrinter::setFont(const QFont &font)
         m_painter->setFont(m_font);
 }
 
+QColor QtPrinter::fontColor() const
+{
+    return m_fontColor;
+}
+
+void QtPrinter::setFontColor(const QColor &color)
+{
+    m_fontColor = color;
+    if (m_painter)
+        m_painter->setPen(m_fontColor);
+}
+
 QStringList QtPrinter::printerNames() const
 {
     if (!m_pdfFile.isEmpty())
@@ -206,6 +241,106 @@ void QtPrinter::selectPrinter(const QString &name)
         return;
     m_printer.setPrinterName(name);
     usePrintableArea();
+}
+
+namespace {
+
+// To the nearest integer, halves to the even neighbour.
+int roundHalfEven(double x)
+{
+    return int(std::nearbyint(x)); // the default rounding mode rounds halves to even
+}
+
+// Places a dialog centred horizontally and at a third of the screen's height,
+// without resizing it, as soon as it is shown.
+class ThirdHeightPlacement : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show) {
+            auto *dialog = static_cast<QWidget *>(watched);
+            const QRect screen = dialog->screen()->geometry();
+            const QSize size = dialog->frameGeometry().size();
+            dialog->move(screen.x() + (screen.width() - size.width()) / 2,
+                         screen.y() + (screen.height() - size.height()) / 3);
+        }
+        return false;
+    }
+};
+
+// Disables the controls of Qt's page-setup widget that the flags take away.
+void applyFlags(QWidget *dialog, quint32 flags)
+{
+    const auto disable = [dialog](const char *name) {
+        if (auto *w = dialog->findChild<QWidget *>(QLatin1String(name)))
+            w->setEnabled(false);
+    };
+    if ((flags & PsdDisableMargins) || !(flags & PsdMargins)) {
+        for (const char *name : {"topMargin", "bottomMargin", "leftMargin", "rightMargin"})
+            disable(name);
+    }
+    if (flags & PsdDisableOrientation) {
+        for (const char *name : {"portrait", "landscape", "reverseLandscape", "reversePortrait"})
+            disable(name);
+    }
+    if (flags & PsdDisablePaper) {
+        for (const char *name : {"paperSize", "paperWidth", "paperHeight", "paperSource"})
+            disable(name);
+    }
+}
+
+} // namespace
+
+bool QtPrinter::printDialog(QWidget *owner)
+{
+    if (printing())
+        throw PrinterError(QStringLiteral("Unable to change the printer while printing"));
+    QPrintDialog dialog(&m_printer, owner);
+    dialog.setObjectName(QStringLiteral("PrintDialog1"));
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    // The dialog may have chosen another destination; its strip is asked anew.
+    usePrintableArea();
+    return accepted;
+}
+
+bool QtPrinter::pageSetup(QMargins &margins, quint32 flags)
+{
+    if (printing())
+        throw PrinterError(QStringLiteral("Unable to change the page while printing"));
+    const bool millimetres = flags & PsdInHundredthsOfMillimeters;
+    const double perUnit = millimetres ? 100.0 : 1000.0;
+    const QPageLayout::Unit unit = millimetres ? QPageLayout::Millimeter : QPageLayout::Inch;
+
+    // Qt's dialog edits the page layout's margins; for its time they are the
+    // user's margins, afterwards the unprintable strip again.
+    QPageLayout layout = m_printer.pageLayout();
+    layout.setUnits(unit);
+    layout.setMode(QPageLayout::FullPageMode);
+    layout.setMargins(QMarginsF(margins.left() / perUnit, margins.top() / perUnit,
+                                margins.right() / perUnit, margins.bottom() / perUnit));
+    m_printer.setPageLayout(layout);
+
+    QPointer<QWidget> active = QApplication::activeWindow();
+    QPageSetupDialog dialog(&m_printer);
+    dialog.setObjectName(QStringLiteral("PageSetupDialog"));
+    dialog.setWindowModality(Qt::ApplicationModal);
+    ThirdHeightPlacement placement;
+    dialog.installEventFilter(&placement);
+    applyFlags(&dialog, flags);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    if (accepted) {
+        const QMarginsF chosen = m_printer.pageLayout().margins(unit);
+        margins = QMargins(
+            roundHalfEven(chosen.left() * perUnit), roundHalfEven(chosen.top() * perUnit),
+            roundHalfEven(chosen.right() * perUnit), roundHalfEven(chosen.bottom() * perUnit));
+    }
+    usePrintableArea();
+    if (active)
+        active->activateWindow();
+    return accepted;
 }
 
 } // namespace platform

@@ -50,10 +50,15 @@ public:
     QPaintDevice *device() override;
     QFont font() const override;
     void setFont(const QFont &font) override;
+    QColor fontColor() const override;
+    void setFontColor(const QColor &color) override;
 
     QStringList printerNames() const override;
     QString printerName() const override;
     void selectPrinter(const QString &name) override;
+
+    bool printDialog(QWidget *owner) override;
+    bool pageSetup(QMargins &margins, quint32 flags) override;
 
     // The QPrinter itself, for the system's print and page-setup dialogs.
     QPrinter &qprinter() { return m_printer; }
@@ -64,7 +69,9 @@ private:
 
     QPrinter m_printer{QPrinter::HighResolution};
     QString m_pdfFile;
+    QMarginsF m_unprintableMm;
     QFont m_font;
+    QColor m_fontColor = Qt::black;
     std::unique_ptr<QPainter> m_painter;
 };
 
