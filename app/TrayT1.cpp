@@ -4,15 +4,17 @@
 #include "editor/edits.h"
 #include "imaging/Editscreen.h"
 #include "platform/AppWindows.h"
-#include "platform/Dialogs.h"
 #include "platform/Clipboard.h"
+#include "platform/Dialogs.h"
 #include "platform/Help.h"
+#include "platform/Printer.h"
 #include "platform/RichEdit.h"
 #include "platform/Services.h"
 #include "platform/SingleInstance.h"
 #include "platform/SyntheticInput.h"
 #include "platform/TrayIcon.h"
 #include "platform/WaitLoop.h"
+#include "printing.h"
 #include "richprint/RichPrint.h"
 #include "settings/About.h"
 #include "settings/IniFile.h"
@@ -20,6 +22,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMenu>
@@ -55,6 +59,9 @@ constexpr int ParkedThreshold = -4000;
 // keystroke reaches it.
 constexpr int SettleMs = 100;
 constexpr quint16 VkC = 0x43;
+
+// How long the "Printing ..." window gives the user to cancel a print.
+constexpr int PrintCancelMs = 2000;
 
 // Removes from every paragraph of `document` its leading characters of code
 // 32 or below (blanks, tabs, other control characters). The rest of each
@@ -173,6 +180,13 @@ void TTrayForm::setupRichPrinter1()
     RichPrinter1->setFooterFormat(QStringLiteral(">   3.937"));
     RichPrinter1->setShowProgress(false);
     RichPrinter1->setBorderOffset(0.07874015748031496);
+    RichPrinter1->setOptions_Dialog(poMargins);
+    // Courier New of 13 screen pixels (10 points) in the window-text colour;
+    // without a printer the engine keeps its own Courier New of 10 points.
+    QFont font(QStringLiteral("Courier New"));
+    font.setPixelSize(13);
+    RichPrinter1->setFont_HeaderFooter(font,
+                                       QGuiApplication::palette().color(QPalette::WindowText));
 }
 
 void TTrayForm::buildMenu()
@@ -313,7 +327,64 @@ void TTrayForm::PopupMenu1Popup()
 
 void TTrayForm::Quillet1Click()
 {
-    // Printing what is selected is built on the capture and the print engine.
+    CaptureStatus = QStringLiteral("no");
+    PendingAction = QStringLiteral("printthis");
+    EditClick();
+    if (CaptureStatus == QLatin1String("stop")) {
+        CaptureStatus.clear();
+        return;
+    }
+    // In screen mode the region selection prints once the user has marked it.
+    if (textMode())
+        Prints();
+}
+
+void TTrayForm::Prints()
+{
+    // The tray form itself is never mapped; the dialogs below come forward
+    // on their own.
+    auto &appWindows = platform::services().appWindows();
+    if (UsePrintDialog1->isChecked()) {
+        appWindows.minimizeTaskbarEntry();
+        appWindows.restoreTaskbarEntry();
+        const bool accepted = RichPrinter1->printer().printDialog(Editor);
+        appWindows.hideTaskbarEntry();
+        if (!accepted)
+            return;
+    } else {
+        printit->show();
+        appWindows.bringToFront(printit);
+        QElapsedTimer clock;
+        clock.start();
+        while (PrintCancel != QLatin1String("stop") && clock.elapsed() <= PrintCancelMs)
+            platform::waitMs(10);
+        printit->hide();
+    }
+    if (PrintCancel == QLatin1String("stop")) {
+        PrintCancel.clear();
+        return;
+    }
+    RichPrinter1->setTitle(QStringLiteral("Quillet!"));
+    if (textMode())
+        printText();
+}
+
+void TTrayForm::printText()
+{
+    platform::RichEdit *memo = Editor->memo;
+    QTextCursor cursor = memo->textCursor();
+    const int insertionPoint = cursor.position();
+    cursor.movePosition(QTextCursor::Start);
+    memo->setTextCursor(cursor);
+    Editor->fontit();
+    RichPrinter1->setFooter(
+        ViewableForm->chkpagenumbers->isChecked() ? QStringLiteral("Page {$PAGE}") : QString());
+    // Read afresh: the options dialog writes it without telling the tray.
+    RichPrinter1->setHeader(IniFile::programIni().readString(Main, QStringLiteral("head"), {}));
+    RichPrinter1->PrintRichEdit(memo, 1);
+    cursor = memo->textCursor();
+    cursor.setPosition(std::min(insertionPoint, memo->document()->characterCount() - 1));
+    memo->setTextCursor(cursor);
 }
 
 void TTrayForm::SaveSelection1Click()
@@ -507,7 +578,7 @@ void TTrayForm::UsePrintDialog1Click()
 
 void TTrayForm::PageSetup1Click()
 {
-    // The page-setup dialog belongs to the print engine.
+    RichPrinter1->PageSetup();
 }
 
 void TTrayForm::options()

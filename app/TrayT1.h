@@ -70,6 +70,9 @@ public slots:
     void TrayIcon1Click();
     void PopupMenu1Popup();
     void Quillet1Click();
+    // Prints the current capture: the editor's document in text mode, after
+    // the print dialog or the two-second "Printing ..." window.
+    void Prints();
     void SaveSelection1Click();
     void EditClick();
     void ViewEditor1Click();
@@ -97,6 +100,7 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void printText();
     void buildMenu();
     void setupRichPrinter1();
     void FormCreate();

@@ -13,6 +13,13 @@ public:
     ~Tprintit() override;
 
     QPushButton *CancelButton = nullptr;
+
+    // Hides the window and asks the waiting print to stop.
+    void CancelButtonClick();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 };
 
 extern Tprintit *printit;
