@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QList>
+#include <QRectF>
+#include <QString>
+#include <QStringList>
+
+// Reads printed PDF files back with poppler's command-line tools.
+namespace PdfText {
+
+// One word as pdftotext -bbox places it, in points from the page's top-left.
+struct Word {
+    int page = 0; // from 1
+    QString text;
+    QRectF box;
+};
+
+// A field of pdfinfo ("Pages", "Title", "Page size"); empty when it fails.
+QString info(const QString &file, const QString &field);
+int pageCount(const QString &file);
+// The text of each page, in order.
+QStringList pages(const QString &file);
+// Every word with its box.
+QList<Word> words(const QString &file);
+
+} // namespace PdfText
