@@ -252,7 +252,8 @@ int roundHalfEven(double x)
 }
 
 // Places a dialog centred horizontally and at a third of the screen's height,
-// without resizing it, as soon as it is shown.
+// without resizing it, as soon as it is shown. Its outer frame is known only
+// once the window manager has framed it, so it is placed again then.
 class ThirdHeightPlacement : public QObject {
 public:
     using QObject::QObject;
@@ -260,15 +261,23 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::Show) {
-            auto *dialog = static_cast<QWidget *>(watched);
-            const QRect screen = dialog->screen()->geometry();
-            const QSize size = dialog->frameGeometry().size();
-            dialog->move(screen.x() + (screen.width() - size.width()) / 2,
-                         screen.y() + (screen.height() - size.height()) / 3);
-        }
+        const auto type = event->type();
+        if (type != QEvent::Show && type != QEvent::Move && type != QEvent::Resize &&
+            type != QEvent::Paint)
+            return false;
+        auto *dialog = static_cast<QWidget *>(watched);
+        const QSize outer = dialog->frameGeometry().size();
+        if (type != QEvent::Show && outer == m_placedFor)
+            return false;
+        m_placedFor = outer;
+        const QRect screen = dialog->screen()->geometry();
+        dialog->move(screen.x() + (screen.width() - outer.width()) / 2,
+                     screen.y() + (screen.height() - outer.height()) / 3);
         return false;
     }
+
+private:
+    QSize m_placedFor;
 };
 
 // Disables the controls of Qt's page-setup widget that the flags take away.
