@@ -1,0 +1,92 @@
+// "&Quillet!" through a real print queue: the session's print service with
+// its PDF printer (cups-pdf) as the default destination. The captured
+// selection and the page number must arrive in the PDF the queue writes.
+#include "app/Startup.h"
+#include "app/TrayT1.h"
+#include "editor/edits.h"
+#include "platform/Printer.h"
+#include "platform/ProgramFolder.h"
+#include "richprint/RichPrint.h"
+#include "settings/IniFile.h"
+#include "settings/fVisible.h"
+#include "tests/support/PdfText.h"
+#include "tests/support/SelectionSource.h"
+#include "tests/support/TestFolder.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QtTest>
+
+#include <pwd.h>
+#include <unistd.h>
+
+namespace {
+
+// cups-pdf writes into the PDF folder of the submitting user's home
+// directory, as the password database has it (not the session's HOME).
+QString outputFolder()
+{
+    const passwd *user = getpwuid(getuid());
+    return user ? QString::fromLocal8Bit(user->pw_dir) + QStringLiteral("/PDF") : QString();
+}
+
+QStringList pdfsNewerThan(const QString &folder, const QDateTime &since)
+{
+    QStringList found;
+    for (const QFileInfo &f : QDir(folder).entryInfoList({QStringLiteral("*.pdf")}, QDir::Files))
+        if (f.lastModified() >= since)
+            found << f.absoluteFilePath();
+    return found;
+}
+
+} // namespace
+
+class tst_CupsPrint : public QObject {
+    Q_OBJECT
+private slots:
+    void quilletPrintsToQueue();
+};
+
+void tst_CupsPrint::quilletPrintsToQueue()
+{
+    if (qEnvironmentVariableIsSet("QUILLET_CUPS_SKIP"))
+        QSKIP(qPrintable(QStringLiteral("no print service for this test: ") +
+                         qEnvironmentVariable("QUILLET_CUPS_SKIP")));
+    TestFolder folder;
+    platform::setProgramFolderForTesting(folder.path());
+    const auto restore = qScopeGuard([] {
+        destroyForms();
+        platform::setProgramFolderForTesting({});
+    });
+    QCOMPARE(createForms(), -1);
+    platform::Printer &printer = TrayForm->RichPrinter1->printer();
+    QVERIFY2(printer.isReachable(), "the queue is not the default destination");
+    QCOMPARE(printer.printerName(), QString("QuilletPDF"));
+
+    TrayForm->UsePrintDialog1->setChecked(false);
+    ViewableForm->chkpagenumbers->setChecked(true);
+    IniFile::programIni().writeString("Settings", "head", "Queue test {$TITLE}");
+    const QDateTime start = QDateTime::currentDateTime().addSecs(-1);
+    SelectionSource source({"--title", "Source", "--text", "Words sent through the queue"});
+    QVERIFY(source.waitForWindow());
+    TrayForm->Quillet1->trigger();
+    QCOMPARE(source.copies(), 1);
+
+    // The queue converts and writes the job on its own time.
+    const QString out = outputFolder();
+    QStringList files;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (files = pdfsNewerThan(out, start), files.size() == 1 && PdfText::pageCount(files[0]) == 1),
+        90000);
+    const auto removeOutput = qScopeGuard([&files] { QFile::remove(files[0]); });
+    const QString text = PdfText::pages(files[0]).value(0);
+    QVERIFY2(text.contains("Words sent through the queue"), qPrintable(text));
+    QVERIFY2(text.contains("Page 1"), qPrintable(text));
+    QVERIFY2(text.contains("Queue test Quillet!"), qPrintable(text));
+}
+
+QTEST_MAIN(tst_CupsPrint)
+#include "tst_CupsPrint.moc"
