@@ -5,6 +5,7 @@
 #include "imaging/Editscreen.h"
 #include "platform/AppWindows.h"
 #include "platform/Clipboard.h"
+#include "platform/Dialogs.h"
 #include "platform/Help.h"
 #include "platform/RichEdit.h"
 #include "platform/Services.h"
@@ -143,6 +144,7 @@ TTrayForm::TTrayForm(QWidget *parent) : QWidget(parent, Qt::Tool)
     TrayIcon1->setActive(true);
 
     RichPrinter1 = new TRichPrinter(this);
+    setupRichPrinter1();
 
     FormCreate();
 }
@@ -150,6 +152,27 @@ TTrayForm::TTrayForm(QWidget *parent) : QWidget(parent, Qt::Tool)
 TTrayForm::~TTrayForm()
 {
     delete PopupMenu1;
+}
+
+void TTrayForm::setupRichPrinter1()
+{
+    // The unit goes first: the engine's millimetre defaults are converted to
+    // inches once, then overwritten where the tray has its own value. The
+    // margins are one inch less one unit in the last place.
+    RichPrinter1->setMeasureUnit(muInches);
+    RichPrinter1->setSaveMargins(true);
+    RichPrinter1->setMarginTop(0.9999999999999999);
+    RichPrinter1->setMarginBottom(0.9999999999999999);
+    RichPrinter1->setMarginLeft(0.9999999999999999);
+    RichPrinter1->setMarginRight(0.9999999999999999);
+    RichPrinter1->setLogoWidth(0.984251968503937);
+    RichPrinter1->setLogoHeight(0.7874015748031497);
+    RichPrinter1->setHeader(QStringLiteral("{$TITLE}"));
+    RichPrinter1->setHeaderFormat(QStringLiteral(">   3.937"));
+    RichPrinter1->setFooter(QStringLiteral("Page {$PAGE}"));
+    RichPrinter1->setFooterFormat(QStringLiteral(">   3.937"));
+    RichPrinter1->setShowProgress(false);
+    RichPrinter1->setBorderOffset(0.07874015748031496);
 }
 
 void TTrayForm::buildMenu()
@@ -168,7 +191,7 @@ void TTrayForm::buildMenu()
             // the handlers set the marks themselves, so undo that first.
             if (action->isCheckable())
                 action->setChecked(!action->isChecked());
-            (this->*handler)();
+            platform::runGuarded([this, handler] { (this->*handler)(); });
         });
         return action;
     };

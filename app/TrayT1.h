@@ -98,6 +98,7 @@ protected:
 
 private:
     void buildMenu();
+    void setupRichPrinter1();
     void FormCreate();
     void flipCaptureMode();
     void openPopupMenu(const QPoint &globalPos);
