@@ -446,6 +446,9 @@ void TTrayForm::EditClick()
 bool TTrayForm::ActivatePreviousWindow(platform::WindowHandle window, qintptr userValue)
 {
     Q_UNUSED(userValue);
+    // Windows below the chosen one are visited but need no questions asked.
+    if (WindowActivated)
+        return true;
     platform::DesktopWindows &windows = platform::services().windows();
     // Passed over: hidden and minimised windows, dialogs and palettes owned
     // by another window, panels, docks and other tool windows, and every
@@ -453,10 +456,8 @@ bool TTrayForm::ActivatePreviousWindow(platform::WindowHandle window, qintptr us
     if (!windows.isVisible(window) || windows.isMinimized(window) || windows.hasOwner(window) ||
         windows.isToolWindow(window) || windows.isOwnWindow(window))
         return true;
-    if (!WindowActivated) {
-        windows.activate(window);
-        WindowActivated = true;
-    }
+    windows.activate(window);
+    WindowActivated = true;
     return true;
 }
 

@@ -36,21 +36,6 @@ std::unique_ptr<TrayIcon> X11Services::createTrayIcon(QObject *parent)
     return std::make_unique<QtTrayIcon>(parent);
 }
 
-Printer &X11Services::printer()
-{
-    // QPrinter needs the application object; it is made at first use.
-    if (!m_printer)
-        m_printer = std::make_unique<QtPrinter>();
-    return *m_printer;
-}
-
-UserStore &X11Services::userStore()
-{
-    if (!m_userStore)
-        m_userStore = std::make_unique<UserStore>(UserStore::defaultPath());
-    return *m_userStore;
-}
-
 SyntheticInput &X11Services::input()
 {
     return *m_input;
@@ -64,6 +49,21 @@ DesktopWindows &X11Services::windows()
 Clipboard &X11Services::clipboard()
 {
     return *m_clipboard;
+}
+
+Printer &X11Services::printer()
+{
+    // QPrinter needs the application object; it is made at first use.
+    if (!m_printer)
+        m_printer = std::make_unique<QtPrinter>();
+    return *m_printer;
+}
+
+UserStore &X11Services::userStore()
+{
+    if (!m_userStore)
+        m_userStore = std::make_unique<UserStore>(UserStore::defaultPath());
+    return *m_userStore;
 }
 
 } // namespace platform

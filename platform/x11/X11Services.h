@@ -23,20 +23,20 @@ public:
     AppWindows &appWindows() override;
     Help &help() override;
     std::unique_ptr<TrayIcon> createTrayIcon(QObject *parent) override;
-    Printer &printer() override;
-    UserStore &userStore() override;
     SyntheticInput &input() override;
     DesktopWindows &windows() override;
     Clipboard &clipboard() override;
+    Printer &printer() override;
+    UserStore &userStore() override;
 
 private:
     std::unique_ptr<X11AppWindows> m_appWindows;
     std::unique_ptr<DesktopHelp> m_help;
-    std::unique_ptr<QtPrinter> m_printer;
-    std::unique_ptr<UserStore> m_userStore;
     std::unique_ptr<X11SyntheticInput> m_input;
     std::unique_ptr<X11DesktopWindows> m_windows;
     std::unique_ptr<X11Clipboard> m_clipboard;
+    std::unique_ptr<QtPrinter> m_printer;
+    std::unique_ptr<UserStore> m_userStore;
 };
 
 } // namespace platform

@@ -205,6 +205,10 @@ void tst_EditClick::copiesSelection()
     QVERIFY(source.waitForWindow());
     editThisNow();
     QCOMPARE(source.copies(), 1);
+    // The user's window got exactly Ctrl down, C down, C up, Ctrl up.
+    const QList<QPair<bool, int>> keys{
+        {true, Qt::Key_Control}, {true, Qt::Key_C}, {false, Qt::Key_C}, {false, Qt::Key_Control}};
+    QCOMPARE(source.keyEvents(), keys);
     QCOMPARE(memoText(), text);
     QVERIFY(Editor->isVisible());
     QVERIFY(WindowActivated);
