@@ -20,6 +20,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDialog>
+#include <QDoubleSpinBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -78,6 +79,7 @@ private slots:
     void printDialogCancelPrintsNothing();
     void quilletPrintsCapturedSelection();
     void pageSetupDialogPlacedAndCancelKeepsMargins();
+    void pageSetupDisabledMargins();
     void editorButtons();
 
 private:
@@ -267,6 +269,30 @@ void tst_Prints::pageSetupDialogPlacedAndCancelKeepsMargins()
     QCOMPARE(reader.MeasureUnit(), muInches);
     QCOMPARE(reader.MarginLeft(), 1.235);
     QVERIFY(std::abs(reader.MarginTop() - 1) < 1e-9);
+}
+
+void tst_Prints::pageSetupDisabledMargins()
+{
+    TRichPrinter *engine = TrayForm->RichPrinter1;
+    engine->setOptions_Dialog(poDisableMargins | poMargins);
+    QCOMPARE(engine->Options_Dialog(), TPageOptions(poDisableMargins));
+    QStringList margins;
+    bool enabled = true;
+    Answerer look("PageSetupDialog", [&](QWidget *w) {
+        for (QDoubleSpinBox *box : w->findChildren<QDoubleSpinBox *>()) {
+            if (box->objectName().endsWith("Margin")) {
+                margins << box->objectName();
+                enabled = enabled && box->isEnabled();
+            }
+        }
+        static_cast<QDialog *>(w)->reject();
+    });
+    QTest::ignoreMessage(QtWarningMsg, "QPageSetupDialog: Cannot be used on non-native printers");
+    TrayForm->PageSetup1->trigger();
+    QVERIFY(look.answered());
+    margins.sort();
+    QCOMPARE(margins, QStringList({"bottomMargin", "leftMargin", "rightMargin", "topMargin"}));
+    QVERIFY(!enabled);
 }
 
 void tst_Prints::editorButtons()
