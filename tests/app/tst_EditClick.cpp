@@ -12,6 +12,7 @@
 #include "platform/RichEdit.h"
 #include "platform/Services.h"
 #include "platform/TrayIcon.h"
+#include "tests/support/Answerer.h"
 #include "tests/support/Desktop.h"
 #include "tests/support/SelectionSource.h"
 #include "tests/support/TestFolder.h"
@@ -38,37 +39,6 @@ QStringList sourceArgs(const QString &title, const QString &text, const QStringL
 {
     return QStringList{QStringLiteral("--title"), title, QStringLiteral("--text"), text} + more;
 }
-
-// Runs `answer` once on the first visible top-level widget named `name`, from
-// inside whatever modal loop shows it.
-class Answerer : public QObject {
-public:
-    Answerer(const QString &name, std::function<void(QWidget *)> answer)
-        : m_name(name), m_answer(std::move(answer))
-    {
-        connect(&m_timer, &QTimer::timeout, this, &Answerer::poll);
-        m_timer.start(10);
-    }
-    bool answered() const { return m_answered; }
-
-private:
-    void poll()
-    {
-        for (QWidget *w : QApplication::topLevelWidgets()) {
-            if (w->objectName() == m_name && w->isVisible()) {
-                m_timer.stop();
-                m_answered = true;
-                m_answer(w);
-                return;
-            }
-        }
-    }
-
-    QString m_name;
-    std::function<void(QWidget *)> m_answer;
-    QTimer m_timer;
-    bool m_answered = false;
-};
 
 QString memoText()
 {

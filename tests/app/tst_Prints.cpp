@@ -13,6 +13,7 @@
 #include "richprint/RichPrint.h"
 #include "settings/IniFile.h"
 #include "settings/fVisible.h"
+#include "tests/support/Answerer.h"
 #include "tests/support/PdfText.h"
 #include "tests/support/SelectionSource.h"
 #include "tests/support/TestFolder.h"
@@ -28,43 +29,6 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
-
-#include <functional>
-
-namespace {
-
-// Runs `answer` once on the first visible top-level widget named `name`, from
-// inside whatever loop shows it.
-class Answerer : public QObject {
-public:
-    Answerer(const QString &name, std::function<void(QWidget *)> answer)
-        : m_name(name), m_answer(std::move(answer))
-    {
-        connect(&m_timer, &QTimer::timeout, this, &Answerer::poll);
-        m_timer.start(10);
-    }
-    bool answered() const { return m_answered; }
-
-private:
-    void poll()
-    {
-        for (QWidget *w : QApplication::topLevelWidgets()) {
-            if (w->objectName() == m_name && w->isVisible()) {
-                m_timer.stop();
-                m_answered = true;
-                m_answer(w);
-                return;
-            }
-        }
-    }
-
-    QString m_name;
-    std::function<void(QWidget *)> m_answer;
-    QTimer m_timer;
-    bool m_answered = false;
-};
-
-} // namespace
 
 class tst_Prints : public QObject {
     Q_OBJECT
