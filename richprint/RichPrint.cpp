@@ -588,7 +588,7 @@ void TRichPrinter::UpdateLineHeight()
     const QFontMetrics metrics(m_printer.font(), device);
     // While printing: cell height and external leading; otherwise the height of "M".
     m_lineHeight = m_printer.printing() ? metrics.height() + metrics.leading()
-                                        : metrics.boundingRect(QStringLiteral("M")).height();
+                                        : metrics.size(0, QStringLiteral("M")).height();
 }
 
 int TRichPrinter::textWidth(const QString &text) const
@@ -918,7 +918,14 @@ void TRichPrinter::PrintRichEdit(platform::RichEdit *control, int firstPage)
     m_control = control;
     m_firstPage = firstPage;
     QRect rect; // the text rectangle in twips; the page rectangle is the same
-    BeginDoc();
+    try {
+        BeginDoc();
+    } catch (...) {
+        // A job that started and could not get its first page ready is thrown away.
+        m_printer.abort();
+        ShowProgressStatus();
+        throw;
+    }
 
     // Drawing in device pixels from here on, as the control expects; the
     // painter's previous transform comes back when the job ends.

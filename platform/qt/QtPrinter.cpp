@@ -57,8 +57,11 @@ bool QtPrinter::isReachable() const
 {
     if (!m_pdfFile.isEmpty())
         return true;
-    // Without any destination QPrinter quietly falls back to writing PDF.
-    return m_printer.outputFormat() == QPrinter::NativeFormat && !m_printer.printerName().isEmpty();
+    // Without any destination QPrinter quietly falls back to writing PDF, to
+    // no file; a file chosen in the print dialog is a destination.
+    if (m_printer.outputFormat() == QPrinter::PdfFormat)
+        return !m_printer.outputFileName().isEmpty();
+    return !m_printer.printerName().isEmpty();
 }
 
 int QtPrinter::logPixelsX() const
@@ -130,6 +133,11 @@ bool QtPrinter::printing() const
     return m_painter != nullptr;
 }
 
+bool QtPrinter::toFile() const
+{
+    return m_printer.outputFormat() == QPrinter::PdfFormat;
+}
+
 void QtPrinter::requireJob(const char *step) const
 {
     if (!printing())
@@ -145,8 +153,9 @@ void QtPrinter::beginDoc()
         throw PrinterError(QStringLiteral("There is no printer to print on"));
     auto painter = std::make_unique<QPainter>();
     if (!painter->begin(&m_printer)) {
-        if (!m_pdfFile.isEmpty())
-            throw PrinterIoError(QStringLiteral("Unable to write \"%1\"").arg(m_pdfFile));
+        if (toFile())
+            throw PrinterIoError(
+                QStringLiteral("Unable to write \"%1\"").arg(m_printer.outputFileName()));
         throw PrinterError(QStringLiteral("Unable to start printing on \"%1\"").arg(printerName()));
     }
     painter->setFont(m_font);
@@ -167,8 +176,9 @@ void QtPrinter::endDoc()
     requireJob("end the print job");
     const bool ended = m_painter->end();
     m_painter.reset();
-    if ((!ended || m_printer.printerState() == QPrinter::Error) && !m_pdfFile.isEmpty())
-        throw PrinterIoError(QStringLiteral("Unable to write \"%1\"").arg(m_pdfFile));
+    if ((!ended || m_printer.printerState() == QPrinter::Error) && toFile())
+        throw PrinterIoError(
+            QStringLiteral("Unable to write \"%1\"").arg(m_printer.outputFileName()));
     if (!ended || m_printer.printerState() == QPrinter::Error)
         throw PrinterError(
             QStringLiteral("Unable to finish the print job on \"%1\"").arg(printerName()));

@@ -66,6 +66,8 @@ public:
 private:
     void usePrintableArea();
     void requireJob(const char *step) const;
+    // The job goes to a PDF file rather than to a print service.
+    bool toFile() const;
 
     QPrinter m_printer{QPrinter::HighResolution};
     QString m_pdfFile;
