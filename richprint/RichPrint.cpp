@@ -609,18 +609,23 @@ QPainter &TRichPrinter::canvas() const
 
 QString TRichPrinter::ExpandMacros(const QString &text) const
 {
-    using HeaderFooter::ReplaceMacro;
+    // Each value is made only when its macro is there to be replaced.
+    const auto replace = [](const QString &s, const QString &macro, const auto &value) {
+        return s.contains(macro) ? HeaderFooter::ReplaceMacro(macro, value(), s) : s;
+    };
     const QLocale locale;
-    // The long time format without its time-zone field.
-    QString timeFormat = locale.timeFormat(QLocale::LongFormat);
-    timeFormat.remove(QRegularExpression(QStringLiteral("\\s*\\bt+\\b")));
-    QString s = ReplaceMacro(QStringLiteral("{$LINE}"), QString::number(m_lineCounter), text);
-    s = ReplaceMacro(QStringLiteral("{$PAGE}"), QString::number(m_currentPage), s);
-    s = ReplaceMacro(QStringLiteral("{$DATE}"),
-                     locale.toString(QDate::currentDate(), QLocale::ShortFormat), s);
-    s = ReplaceMacro(QStringLiteral("{$TIME}"), locale.toString(QTime::currentTime(), timeFormat),
-                     s);
-    return ReplaceMacro(QStringLiteral("{$TITLE}"), Title(), s);
+    QString s =
+        replace(text, QStringLiteral("{$LINE}"), [this] { return QString::number(m_lineCounter); });
+    s = replace(s, QStringLiteral("{$PAGE}"), [this] { return QString::number(m_currentPage); });
+    s = replace(s, QStringLiteral("{$DATE}"),
+                [&locale] { return locale.toString(QDate::currentDate(), QLocale::ShortFormat); });
+    s = replace(s, QStringLiteral("{$TIME}"), [&locale] {
+        // The long time format without its time-zone field.
+        static const QRegularExpression zone(QStringLiteral("\\s*\\bt+\\b"));
+        return locale.toString(QTime::currentTime(),
+                               locale.timeFormat(QLocale::LongFormat).remove(zone));
+    });
+    return replace(s, QStringLiteral("{$TITLE}"), [this] { return Title(); });
 }
 
 QString TRichPrinter::FitText(const QString &text, int maxWidth) const

@@ -175,6 +175,12 @@ void tst_PrintJob::expandMacrosInOrder()
     QCOMPARE(m_engine->ExpandMacros("{$TITLE}"), QString("T {$DATE} {$PAGE}"));
     m_printer->jobTitle = QStringLiteral("Report");
     QCOMPARE(m_engine->ExpandMacros("{$LINE}{$TITLE}"), QString("0Report"));
+    // The long time format, without a time zone.
+    const QString time = m_engine->ExpandMacros("{$TIME}");
+    QVERIFY2(QRegularExpression("^\\d{1,2}[:.]\\d{2}[:.]\\d{2}( ?[AaPp]\\.?[Mm]\\.?)?$")
+                 .match(time)
+                 .hasMatch(),
+             qPrintable(time));
     m_printer->reachable = false;
     QCOMPARE(m_engine->ExpandMacros("{$TITLE}"), QString("<Unknown>"));
 }
