@@ -8,6 +8,9 @@
 #include "tests/support/PdfText.h"
 
 #include <QDate>
+#include <QDir>
+#include <QImage>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -48,6 +51,9 @@ private slots:
     void fitTextKeepsLongestPrefix_data();
     void fitTextKeepsLongestPrefix();
     void failedJobIsThrownAway();
+    void bordersAndLogo();
+    void fontMatchedToPrinter_data();
+    void fontMatchedToPrinter();
 
 private:
     // Prints `text` as the tray does, returns the PDF's file name.
@@ -304,6 +310,80 @@ void tst_PrintRichEdit::failedJobIsThrownAway()
     QVERIFY(!nowhere.printing());
     // The engine's own printer prints the next job as usual.
     QCOMPARE(PdfText::pageCount(print("after")), 1);
+}
+
+void tst_PrintRichEdit::bordersAndLogo()
+{
+    m_engine->setPageBorders(pbTop | pbBottom | pbLeft | pbRight);
+    m_engine->setBorderOffset(0.1);
+    QImage logo(20, 10, QImage::Format_RGB32);
+    logo.fill(Qt::black);
+    m_engine->setBitmapLogo(logo);
+    m_engine->setLogoLeft(1.0);
+    m_engine->setLogoWidth(2.0);
+    m_engine->setLogoHeight(0.5);
+    print(QString());
+    // The page as a grey picture at 300 dpi: half the printer's pixels.
+    QProcess render;
+    render.start("pdftoppm",
+                 {"-r", "300", "-gray", "-f", "1", "-l", "1", m_file, m_dir->filePath("page")});
+    QVERIFY(render.waitForFinished(60000) && render.exitCode() == 0);
+    const QStringList out = QDir(m_dir->path()).entryList({"page*.pgm"});
+    QCOMPARE(out.size(), 1);
+    const QImage page(m_dir->filePath(out.first()));
+    QCOMPARE(page.size(), QSize(2550, 3300));
+    const auto dark = [&page](double xPx600, double yPx600) {
+        // Device pixels at 600 dpi from the printable area's corner (a quarter inch in).
+        return qGray(page.pixel(int((xPx600 + 150) / 2), int((yPx600 + 150) / 2))) < 128;
+    };
+    const int L = m_engine->LeftOffset(), T = m_engine->TopOffset();
+    const int W = m_engine->TextAreaWidth(), H = m_engine->TextAreaHeight();
+    const int b = 60; // 0.1 in
+    // Top line once the offset above the text area, bottom line twice below it.
+    QVERIFY(dark(L + W / 2, T - b) && !dark(L + W / 2, T - b - 8) && !dark(L + W / 2, T - b + 8));
+    QVERIFY(dark(L + W / 2, T + H + 2 * b) && !dark(L + W / 2, T + H + b));
+    QVERIFY(dark(L - b, T + H / 2) && !dark(L - b + 8, T + H / 2));
+    QVERIFY(dark(L + W + b, T + H / 2) && !dark(L + W + b - 8, T + H / 2));
+    // The logo, stretched over its rectangle right under the header line.
+    const QRect r = m_engine->LogoRect();
+    QVERIFY(dark(r.center().x(), r.center().y()));
+    QVERIFY(dark(r.left() + 4, r.top() + 4) && dark(r.right() - 4, r.bottom() - 4));
+    QVERIFY(!dark(r.left() - 10, r.center().y()) && !dark(r.right() + 10, r.center().y()));
+    // 2 in over an 8.5 in sheet of a 3900-pixel text area; 0.5 in over 11 in of 5400.
+    QCOMPARE(r.width(), 918);
+    QCOMPARE(r.height(), 245);
+    QCOMPARE(r.left(), L + 459);
+}
+
+void tst_PrintRichEdit::fontMatchedToPrinter_data()
+{
+    QTest::addColumn<int>("screenPixels");
+    QTest::addColumn<double>("points");
+    QTest::newRow("13 pixels: 10 points") << 13 << 10.0;
+    QTest::newRow("26 pixels: 20 points") << 26 << 20.0;
+}
+
+void tst_PrintRichEdit::fontMatchedToPrinter()
+{
+    QFETCH(int, screenPixels);
+    QFETCH(double, points);
+    // The tray's font is given in screen pixels; it prints at the point size
+    // those pixels make on the screen, not at printer pixels.
+    QFont font(QStringLiteral("Courier New"));
+    font.setPixelSize(screenPixels);
+    m_engine->setFont_HeaderFooter(font, Qt::black);
+    m_engine->setHeader("HEADER");
+    print("body");
+    QCOMPARE(m_printer->font().pointSize(), int(points));
+    for (const PdfText::Word &w : PdfText::words(m_file)) {
+        if (w.text == "HEADER") {
+            // Six letters of a monospaced font 0.6 em wide.
+            QVERIFY2(std::abs(w.box.width() - 6 * 0.6 * points) < 0.5,
+                     qPrintable(QString::number(w.box.width())));
+            return;
+        }
+    }
+    QFAIL("no header printed");
 }
 
 QTEST_MAIN(tst_PrintRichEdit)
