@@ -312,6 +312,7 @@ private:
     bool m_paraHasText = false;
     bool m_paraBullet = false;
     bool m_pendingCellTab = false;
+    bool m_pendingBreak = false; // a page or section break waiting for more text
     int m_paragraphs = 0;
     QTextList *m_list = nullptr;
     // state
@@ -426,6 +427,8 @@ void Reader::appendText(QStringView text)
 
 void Reader::appendBodyText(QStringView text)
 {
+    if (m_pendingBreak)
+        paragraphBreak();
     if (m_pendingCellTab) {
         m_pendingCellTab = false;
         appendBodyText(u"\t");
@@ -502,6 +505,7 @@ void Reader::endParagraph()
     flushBytes();
     flushRun();
     m_pendingCellTab = false;
+    m_pendingBreak = false;
     const ParaState &p = m_state.para;
     QTextBlockFormat format;
     format.setAlignment(p.align);
@@ -572,8 +576,12 @@ bool Reader::endGroup()
         // A bullet becomes the paragraph's list; a number or other label stays as text.
         if (isBulletMarker(m_listText))
             m_paraBullet = true;
-        else if (m_state.dest == Dest::Text)
-            appendText(m_listText);
+        else if (m_state.dest == Dest::Text) {
+            qsizetype lead = 0; // the blank that separates the label from its control words
+            while (lead < m_listText.size() && m_listText[lead] == u' ')
+                ++lead;
+            appendText(QStringView(m_listText).mid(lead));
+        }
         m_listText.clear();
     }
     return true;
@@ -666,9 +674,10 @@ void Reader::controlWord(std::string_view word, bool hasParam, int param)
         break;
     case Kw::Sect:
     case Kw::Page:
-        // A page or section break ends the paragraph it falls in, no more.
-        if (m_paraHasText)
-            paragraphBreak();
+        // A page or section break ends the paragraph it falls in, no more: a
+        // \par right after it ends the same paragraph.
+        if (m_paraHasText && m_state.dest == Dest::Text)
+            m_pendingBreak = true;
         break;
     case Kw::Row:
         m_pendingCellTab = false;
