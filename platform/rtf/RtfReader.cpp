@@ -345,6 +345,8 @@ private:
     void paragraphBreak();
     void finish();
     void beginGroup();
+    FontEntry *tableFont();
+    void commitFontName();
     bool endGroup();
     void controlWord(std::string_view word, bool hasParam, int param);
     void controlSymbol(char c);
@@ -392,10 +394,7 @@ void Reader::appendText(QStringView text)
     case Dest::FontTable:
         for (const QChar c : text) {
             if (c == u';') {
-                if (m_tableFont >= 0 &&
-                    (m_fonts.size() < kMaxFonts || m_fonts.contains(m_tableFont)))
-                    m_fonts[m_tableFont].name = m_fontName.trimmed();
-                m_fontName.clear();
+                commitFontName();
             } else if (m_fontName.size() < kMaxFontNameLength) {
                 m_fontName.append(c);
             }
@@ -538,6 +537,21 @@ void Reader::endParagraph()
     m_paraHasText = false;
 }
 
+// The font-table entry being read, or null when there is none or the table is full.
+FontEntry *Reader::tableFont()
+{
+    if (m_tableFont < 0 || (m_fonts.size() >= kMaxFonts && !m_fonts.contains(m_tableFont)))
+        return nullptr;
+    return &m_fonts[m_tableFont];
+}
+
+void Reader::commitFontName()
+{
+    if (FontEntry *font = tableFont())
+        font->name = m_fontName.trimmed();
+    m_fontName.clear();
+}
+
 void Reader::paragraphBreak()
 {
     if (m_state.dest != Dest::Text)
@@ -567,10 +581,7 @@ bool Reader::endGroup()
     m_stack.pop_back();
     if (closing.dest == Dest::FontTable && m_state.dest == Dest::FontTable &&
         !m_fontName.trimmed().isEmpty()) {
-        // An entry without its ';'.
-        if (m_tableFont >= 0 && (m_fonts.size() < kMaxFonts || m_fonts.contains(m_tableFont)))
-            m_fonts[m_tableFont].name = m_fontName.trimmed();
-        m_fontName.clear();
+        commitFontName(); // an entry without its ';'
     }
     if (closing.dest == Dest::ListText && m_state.dest != Dest::ListText) {
         // A bullet becomes the paragraph's list; a number or other label stays as text.
@@ -756,9 +767,8 @@ void Reader::controlWord(std::string_view word, bool hasParam, int param)
         break;
     case Kw::Font:
         if (m_state.dest == Dest::FontTable) {
-            if (!m_fontName.trimmed().isEmpty() && m_tableFont >= 0 &&
-                (m_fonts.size() < kMaxFonts || m_fonts.contains(m_tableFont)))
-                m_fonts[m_tableFont].name = m_fontName.trimmed();
+            if (!m_fontName.trimmed().isEmpty())
+                commitFontName();
             m_fontName.clear();
             m_tableFont = hasParam ? param : 0;
         } else {
@@ -824,9 +834,10 @@ void Reader::controlWord(std::string_view word, bool hasParam, int param)
             m_defaultFont = param;
         break;
     case Kw::FCharset:
-        if (m_state.dest == Dest::FontTable && m_tableFont >= 0 &&
-            (m_fonts.size() < kMaxFonts || m_fonts.contains(m_tableFont)))
-            m_fonts[m_tableFont].codePage = codePageForCharset(hasParam ? param : 0);
+        if (m_state.dest == Dest::FontTable) {
+            if (FontEntry *font = tableFont())
+                font->codePage = codePageForCharset(hasParam ? param : 0);
+        }
         break;
     case Kw::Red:
         m_red = hasParam ? param : 0;
