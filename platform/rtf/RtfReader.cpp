@@ -291,8 +291,7 @@ struct FontEntry {
 class Reader {
 public:
     Reader(const QByteArray &data, QTextDocument &document)
-        : m_p(data.constData()), m_end(data.constData() + data.size()), m_document(document),
-          m_cursor(&document)
+        : m_p(data.constData()), m_end(data.constData() + data.size()), m_cursor(&document)
     {
     }
 
@@ -303,7 +302,6 @@ private:
     const char *m_p;
     const char *m_end;
     // output
-    QTextDocument &m_document;
     QTextCursor m_cursor;
     QString m_run;
     CharState m_runState;
@@ -313,7 +311,10 @@ private:
     bool m_paraBullet = false;
     bool m_pendingCellTab = false;
     bool m_pendingBreak = false; // a page or section break waiting for more text
-    int m_paragraphs = 0;
+    // A \par opens the next paragraph only when something goes into it, so the
+    // final \par of a document adds no empty paragraph.
+    bool m_blockPending = false;
+    CharState m_pendingChar;
     QTextList *m_list = nullptr;
     // state
     State m_state;
@@ -343,6 +344,7 @@ private:
     QTextCharFormat formatFor(const CharState &s);
     void endParagraph();
     void paragraphBreak();
+    void openPendingBlock();
     void finish();
     void beginGroup();
     FontEntry *tableFont();
@@ -395,7 +397,7 @@ void Reader::appendText(QStringView text)
         for (const QChar c : text) {
             if (c == u';') {
                 commitFontName();
-            } else if (m_fontName.size() < kMaxFontNameLength) {
+            } else if (m_fontName.size() < kMaxFontNameLength && c.unicode() >= 0x20) {
                 m_fontName.append(c);
             }
         }
@@ -428,6 +430,7 @@ void Reader::appendBodyText(QStringView text)
 {
     if (m_pendingBreak)
         paragraphBreak();
+    openPendingBlock();
     if (m_pendingCellTab) {
         m_pendingCellTab = false;
         appendBodyText(u"\t");
@@ -503,6 +506,7 @@ void Reader::endParagraph()
 {
     flushBytes();
     flushRun();
+    openPendingBlock();
     m_pendingCellTab = false;
     m_pendingBreak = false;
     const ParaState &p = m_state.para;
@@ -557,8 +561,16 @@ void Reader::paragraphBreak()
     if (m_state.dest != Dest::Text)
         return;
     endParagraph();
-    m_cursor.insertBlock(QTextBlockFormat(), formatFor(m_state.ch));
-    ++m_paragraphs;
+    m_blockPending = true;
+    m_pendingChar = m_state.ch;
+}
+
+void Reader::openPendingBlock()
+{
+    if (!m_blockPending)
+        return;
+    m_blockPending = false;
+    m_cursor.insertBlock(QTextBlockFormat(), formatFor(m_pendingChar));
 }
 
 void Reader::beginGroup()
@@ -932,8 +944,7 @@ bool Reader::run(QString *error)
                     --m_ucSkip;
                     continue;
                 }
-                if (name != "u")
-                    flushBytes();
+                flushBytes();
                 controlWord(name, hasParam, param);
                 continue;
             }
@@ -995,13 +1006,8 @@ void Reader::finish()
     // Text of a paragraph still open when the data ends belongs to the document.
     flushBytes();
     flushRun();
-    const bool trailingEmpty = m_paragraphs > 0 && !m_paraHasText && m_cursor.block().length() == 1;
-    if (trailingEmpty) {
-        // The final \par closes the last paragraph; it does not open an empty one.
-        m_cursor.deletePreviousChar();
-    } else {
+    if (!m_blockPending)
         endParagraph();
-    }
 }
 
 } // namespace

@@ -138,6 +138,8 @@ void tst_RtfReader::text_data()
     QTest::newRow("uc2 skips two")
         << QByteArray("{\\rtf1\\uc2 \\u945 ab\\'e1c}") << QStringLiteral("αác");
     QTest::newRow("uc0 skips none") << QByteArray("{\\rtf1\\uc0 \\u945\\u946}") << "αβ";
+    QTest::newRow("unicode after hex keeps order")
+        << QByteArray("{\\rtf1 \\'e9\\u945?\\'e8}") << QStringLiteral("éαè");
     QTest::newRow("uc is scoped") << QByteArray("{\\rtf1 {\\uc0 \\u945}\\u946 ?}")
                                   << QStringLiteral("αβ");
     QTest::newRow("skip ends at group")
@@ -263,6 +265,8 @@ void tst_RtfReader::paragraphFormats_data()
                              << -360 << 1440 << false;
     QTest::newRow("pard resets") << QByteArray("{\\rtf1\\qc\\fi200\\li400\\pard x}")
                                  << int(Qt::AlignLeft) << 0 << 0 << false;
+    QTest::newRow("final par keeps the format")
+        << QByteArray("{\\rtf1\\qc\\li200 x\\par}") << int(Qt::AlignHCenter) << 0 << 200 << false;
     QTest::newRow("format at par applies")
         << QByteArray("{\\rtf1 x\\qr\\par}") << int(Qt::AlignRight) << 0 << 0 << false;
     QTest::newRow("pntext bullet")
