@@ -51,13 +51,10 @@ double ms(const QElapsedTimer &t)
     return t.nsecsElapsed() / 1e6;
 }
 
-// The print engine's loop: render a page, measure the next, until the text ends.
-double printPages(platform::RichEdit &edit, const QString &file, int *pages)
+// The print engine's loop: render a page, measure where the next one ends, and
+// so on to the end of the text. Without a PDF writer it only measures.
+double runPages(platform::RichEdit &edit, QPaintDevice *device, QPdfWriter *pdf, int *pages)
 {
-    QPdfWriter pdf(file);
-    pdf.setResolution(600);
-    pdf.setPageSize(QPageSize(QPageSize::A4));
-    QPainter painter(&pdf);
     const QRect target(1134, 1134, 11906 - 2 * 1134, 16838 - 2 * 1134); // 2 cm margins, twips
     QElapsedTimer t;
     t.start();
@@ -66,16 +63,37 @@ double printPages(platform::RichEdit &edit, const QString &file, int *pages)
     *pages = 0;
     const int length = edit.textLength();
     while (true) {
-        const int next = edit.formatRange(&pdf, start, target, true);
+        const int next = edit.formatRange(device, start, target, pdf != nullptr);
         ++*pages;
         if (next < 0 || next >= length || next <= start)
             break;
-        edit.formatRange(&pdf, next, target, false);
-        pdf.newPage();
+        if (pdf) {
+            edit.formatRange(device, next, target, false);
+            pdf->newPage();
+        }
         start = next;
     }
     edit.releaseFormatCache();
     return ms(t);
+}
+
+double printPages(platform::RichEdit &edit, const QString &file, int *pages)
+{
+    QPdfWriter pdf(file);
+    pdf.setResolution(600);
+    pdf.setPageSize(QPageSize(QPageSize::A4));
+    QPainter painter(&pdf);
+    return runPages(edit, &pdf, &pdf, pages);
+}
+
+// Layout and page breaks only, on a 600 dpi image: every page measured, none drawn.
+double measurePages(platform::RichEdit &edit)
+{
+    QImage device(10, 10, QImage::Format_RGB32);
+    device.setDotsPerMeterX(23622);
+    device.setDotsPerMeterY(23622);
+    int pages = 0;
+    return runPages(edit, &device, nullptr, &pages);
 }
 
 void fillPages(platform::RichEdit &edit, int pages)
@@ -87,27 +105,6 @@ void fillPages(platform::RichEdit &edit, int pages)
     for (int i = 0; i < pages * 63; ++i)
         text += line.arg(i);
     edit.setPlainText(text);
-}
-
-// Layout and page breaks only: every page measured, none drawn.
-double measurePages(platform::RichEdit &edit)
-{
-    QImage device(10, 10, QImage::Format_RGB32);
-    device.setDotsPerMeterX(23622); // 600 dpi
-    device.setDotsPerMeterY(23622);
-    const QRect target(1134, 1134, 11906 - 2 * 1134, 16838 - 2 * 1134);
-    QElapsedTimer t;
-    t.start();
-    edit.releaseFormatCache();
-    int start = 0;
-    const int length = edit.textLength();
-    while (true) {
-        const int next = edit.formatRange(&device, start, target, false);
-        if (next < 0 || next >= length || next <= start)
-            break;
-        start = next;
-    }
-    return ms(t);
 }
 
 } // namespace

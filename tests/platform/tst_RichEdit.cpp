@@ -1,3 +1,4 @@
+#include "SelectText.h"
 #include "TextRuns.h"
 #include "platform/AppError.h"
 #include "platform/RichEdit.h"
@@ -14,14 +15,6 @@ using platform::ParaAlignment;
 using platform::RichEdit;
 
 namespace {
-
-void select(RichEdit &edit, int from, int to)
-{
-    QTextCursor c(edit.document());
-    c.setPosition(from);
-    c.setPosition(to, QTextCursor::KeepAnchor);
-    edit.setTextCursor(c);
-}
 
 QString errorOf(RichEdit &edit, const QByteArray &data)
 {

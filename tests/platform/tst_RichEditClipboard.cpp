@@ -1,3 +1,4 @@
+#include "SelectText.h"
 #include "platform/RichEdit.h"
 
 #include <QApplication>
@@ -22,14 +23,6 @@ QByteArray runServing(const QString &program, const QStringList &args)
     if (!finished.wait(20000))
         return {};
     return process.readAllStandardOutput();
-}
-
-void select(RichEdit &edit, int from, int to)
-{
-    QTextCursor c(edit.document());
-    c.setPosition(from);
-    c.setPosition(to, QTextCursor::KeepAnchor);
-    edit.setTextCursor(c);
 }
 
 } // namespace
