@@ -4,6 +4,7 @@
 #include "editor/edits.h"
 #include "imaging/Editscreen.h"
 #include "platform/AppWindows.h"
+#include "platform/Dialogs.h"
 #include "platform/Help.h"
 #include "platform/Services.h"
 #include "platform/SingleInstance.h"
@@ -38,6 +39,42 @@ const QString Storage = QStringLiteral("storage");
 // below the threshold is moved back before it is shown.
 constexpr int ParkOffset = 5000;
 constexpr int ParkedThreshold = -4000;
+
+// Places a window's outer frame horizontally centred on the screen, keeping
+// its top edge. The frame's width is known only once the window manager has
+// framed the window, so a window shown for the first time is placed again
+// when its frame is known.
+class HorizontalCentring : public QObject {
+public:
+    static void apply(QWidget *window)
+    {
+        place(window);
+        if (window->frameGeometry().width() == window->width())
+            window->installEventFilter(new HorizontalCentring(window));
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *window = static_cast<QWidget *>(watched);
+        if ((event->type() == QEvent::Move || event->type() == QEvent::Paint) &&
+            window->frameGeometry().width() != window->width()) {
+            place(window);
+            deleteLater();
+            window->removeEventFilter(this);
+        }
+        return false;
+    }
+
+private:
+    using QObject::QObject;
+
+    static void place(QWidget *window)
+    {
+        const int screenWidth = QGuiApplication::primaryScreen()->geometry().width();
+        window->move(screenWidth / 2 - window->frameGeometry().width() / 2, window->y());
+    }
+};
 } // namespace
 
 TTrayForm::TTrayForm(QWidget *parent) : QWidget(parent, Qt::Tool)
@@ -70,15 +107,42 @@ TTrayForm::TTrayForm(QWidget *parent) : QWidget(parent, Qt::Tool)
     TrayIcon1->setActive(true);
 
     RichPrinter1 = new TRichPrinter(this);
+    setupRichPrinter1();
 
     FormCreate();
 }
 
-TTrayForm::~TTrayForm() = default;
+TTrayForm::~TTrayForm()
+{
+    delete PopupMenu1;
+}
+
+void TTrayForm::setupRichPrinter1()
+{
+    // The unit goes first: the engine's millimetre defaults are converted to
+    // inches once, then overwritten where the tray has its own value. The
+    // margins are one inch less one unit in the last place.
+    RichPrinter1->setMeasureUnit(muInches);
+    RichPrinter1->setSaveMargins(true);
+    RichPrinter1->setMarginTop(0.9999999999999999);
+    RichPrinter1->setMarginBottom(0.9999999999999999);
+    RichPrinter1->setMarginLeft(0.9999999999999999);
+    RichPrinter1->setMarginRight(0.9999999999999999);
+    RichPrinter1->setLogoWidth(0.984251968503937);
+    RichPrinter1->setLogoHeight(0.7874015748031497);
+    RichPrinter1->setHeader(QStringLiteral("{$TITLE}"));
+    RichPrinter1->setHeaderFormat(QStringLiteral(">   3.937"));
+    RichPrinter1->setFooter(QStringLiteral("Page {$PAGE}"));
+    RichPrinter1->setFooterFormat(QStringLiteral(">   3.937"));
+    RichPrinter1->setShowProgress(false);
+    RichPrinter1->setBorderOffset(0.07874015748031496);
+}
 
 void TTrayForm::buildMenu()
 {
-    PopupMenu1 = new QMenu(this);
+    // The menu has no parent widget: a parent would be mapped (off screen)
+    // as the menu's transient owner, and the tray form must stay unmapped.
+    PopupMenu1 = new QMenu;
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     connect(PopupMenu1, &QMenu::aboutToShow, this, &TTrayForm::PopupMenu1Popup);
 
@@ -90,13 +154,13 @@ void TTrayForm::buildMenu()
             // the handlers set the marks themselves, so undo that first.
             if (action->isCheckable())
                 action->setChecked(!action->isChecked());
-            (this->*handler)();
+            platform::runGuarded([this, handler] { (this->*handler)(); });
         });
         return action;
     };
     Quillet1 = item("Quillet1", QStringLiteral("&Quillet!"), &TTrayForm::Quillet1Click);
-    SaveSelection1 = item("SaveSelection1", QStringLiteral("&Save this now!"),
-                          &TTrayForm::SaveSelection1Click);
+    SaveSelection1 =
+        item("SaveSelection1", QStringLiteral("&Save this now!"), &TTrayForm::SaveSelection1Click);
     Edit = item("Edit", QStringLiteral("&Edit this now!"), &TTrayForm::EditClick);
     ViewEditor1 = item("ViewEditor1", QStringLiteral("&View Editor"), &TTrayForm::ViewEditor1Click);
     CaptureText1 =
@@ -184,8 +248,8 @@ void TTrayForm::openPopupMenu(const QPoint &globalPos)
 
 void TTrayForm::TrayIcon1Click()
 {
-    const QString action = IniFile::programIni().readString(Main, QStringLiteral("lc"),
-                                                            QStringLiteral("Options"));
+    const QString action =
+        IniFile::programIni().readString(Main, QStringLiteral("lc"), QStringLiteral("Options"));
     if (Remember1->isChecked()) {
         if (action == QLatin1String("View Editor"))
             showEditor();
@@ -290,10 +354,8 @@ void TTrayForm::PageSetup1Click()
 void TTrayForm::options()
 {
     platform::services().appWindows().showTaskbarEntry();
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    ViewableForm->move(screen.width() / 2 - ViewableForm->frameGeometry().width() / 2,
-                       ViewableForm->y());
     ViewableForm->show();
+    HorizontalCentring::apply(ViewableForm);
     platform::services().appWindows().bringToFront(ViewableForm);
 }
 
@@ -311,5 +373,7 @@ void TTrayForm::About1Click()
 void TTrayForm::Test31Click()
 {
     close();
-    qApp->quit();
+    // exit() rather than quit(): quit() first asks every window to close,
+    // and the program's windows only hide when closed.
+    QCoreApplication::exit(0);
 }

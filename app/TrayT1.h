@@ -16,15 +16,15 @@ class TrayIcon;
 
 // Shared state of the capture commands (one GUI thread, no locking). The
 // markers are short texts compared exactly.
-extern int WaitTime;             // action wait time, milliseconds
-extern QString PromptTitle;      // "yes": ask for a selection title
-extern bool TrimLeadingBlanks;   // remove leading blanks from captured lines
-extern QString SelectionTitle;   // the last title typed
-extern bool TitleAccepted;       // the last title prompt ended with OK
-extern QString CaptureStatus;    // empty, "no" or "stop"
-extern QString PendingAction;    // "printthis", "savethis" or empty
-extern QString PrintCancel;      // "stop" after "Cancel Print Job"
-extern QString SaveAnswer;       // "overwrite", "addtotop", "addtobottom", "cancel" or empty
+extern int WaitTime;           // action wait time, milliseconds
+extern QString PromptTitle;    // "yes": ask for a selection title
+extern bool TrimLeadingBlanks; // remove leading blanks from captured lines
+extern QString SelectionTitle; // the last title typed
+extern bool TitleAccepted;     // the last title prompt ended with OK
+extern QString CaptureStatus;  // empty, "no" or "stop"
+extern QString PendingAction;  // "printthis", "savethis" or empty
+extern QString PrintCancel;    // "stop" after "Cancel Print Job"
+extern QString SaveAnswer;     // "overwrite", "addtotop", "addtobottom", "cancel" or empty
 
 // The main form: a hidden tool window that owns the tray icon, the tray menu
 // and the print engine, and dispatches the capture commands.
@@ -89,6 +89,7 @@ protected:
 
 private:
     void buildMenu();
+    void setupRichPrinter1();
     void FormCreate();
     void flipCaptureMode();
     void openPopupMenu(const QPoint &globalPos);

@@ -8,7 +8,9 @@ namespace platform {
 
 class AppWindows;
 class Help;
+class Printer;
 class TrayIcon;
+class UserStore;
 
 // The desktop services the program uses. One backend is chosen for the running
 // desktop in Services.cpp; nothing outside platform/ knows which.
@@ -19,6 +21,10 @@ public:
     virtual AppWindows &appWindows() = 0;
     virtual Help &help() = 0;
     virtual std::unique_ptr<TrayIcon> createTrayIcon(QObject *parent) = 0;
+    // The program's one printer, on the system's print service.
+    virtual Printer &printer() = 0;
+    // The user's own settings store (in the place of the registry).
+    virtual UserStore &userStore() = 0;
 };
 
 // The services of the running desktop, created at first use. Needs a QGuiApplication.

@@ -1,6 +1,8 @@
 #include "X11Services.h"
 
 #include "../DesktopHelp.h"
+#include "../UserStore.h"
+#include "../qt/QtPrinter.h"
 #include "../qt/QtTrayIcon.h"
 #include "X11AppWindows.h"
 
@@ -26,6 +28,21 @@ Help &X11Services::help()
 std::unique_ptr<TrayIcon> X11Services::createTrayIcon(QObject *parent)
 {
     return std::make_unique<QtTrayIcon>(parent);
+}
+
+Printer &X11Services::printer()
+{
+    // QPrinter needs the application object; it is made at first use.
+    if (!m_printer)
+        m_printer = std::make_unique<QtPrinter>();
+    return *m_printer;
+}
+
+UserStore &X11Services::userStore()
+{
+    if (!m_userStore)
+        m_userStore = std::make_unique<UserStore>(UserStore::defaultPath());
+    return *m_userStore;
 }
 
 } // namespace platform

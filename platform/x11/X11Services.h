@@ -8,6 +8,8 @@ namespace platform {
 
 class X11AppWindows;
 class DesktopHelp;
+class QtPrinter;
+class UserStore;
 
 // The services on an X11 desktop with an EWMH window manager.
 class X11Services : public Services {
@@ -18,10 +20,14 @@ public:
     AppWindows &appWindows() override;
     Help &help() override;
     std::unique_ptr<TrayIcon> createTrayIcon(QObject *parent) override;
+    Printer &printer() override;
+    UserStore &userStore() override;
 
 private:
     std::unique_ptr<X11AppWindows> m_appWindows;
     std::unique_ptr<DesktopHelp> m_help;
+    std::unique_ptr<QtPrinter> m_printer;
+    std::unique_ptr<UserStore> m_userStore;
 };
 
 } // namespace platform
