@@ -1,9 +1,12 @@
 #include "TextRuns.h"
+#include "platform/AppError.h"
+#include "platform/RichEdit.h"
 #include "platform/rtf/RtfReader.h"
 #include "platform/rtf/RtfWriter.h"
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QTest>
 #include <QTextDocument>
 
@@ -18,6 +21,8 @@ class tst_RtfCorpus : public QObject {
 private slots:
     void replay_data();
     void replay();
+    void paginate_data() { replay_data(); }
+    void paginate();
 };
 
 void tst_RtfCorpus::replay_data()
@@ -49,6 +54,34 @@ void tst_RtfCorpus::replay()
     QCOMPARE(actual.size(), expected.size());
     for (int i = 0; i < expected.size(); ++i)
         QCOMPARE(actual[i], expected[i]);
+}
+
+// Whatever the reader made of an input prints: every page makes progress and
+// the pages end at the end of the text.
+void tst_RtfCorpus::paginate()
+{
+    QFETCH(QString, path);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    platform::RichEdit edit;
+    try {
+        edit.loadFromStream(file.readAll());
+    } catch (const platform::AppError &) {
+        return; // nothing loaded, nothing to print
+    }
+    QImage device(400, 400, QImage::Format_RGB32);
+    device.fill(Qt::white);
+    const QRect target(720, 720, 4320, 4320); // 3 inches square at half an inch
+    const int length = edit.textLength();
+    int start = 0;
+    while (start < length) {
+        const int next = edit.formatRange(&device, start, target, true);
+        QVERIFY2(next > start,
+                 qPrintable(QStringLiteral("stuck at %1 of %2").arg(start).arg(length)));
+        QCOMPARE(edit.formatRange(&device, start, target, false), next);
+        start = next;
+    }
+    QCOMPARE(start, length);
 }
 
 QTEST_MAIN(tst_RtfCorpus)
