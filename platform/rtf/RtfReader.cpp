@@ -48,6 +48,9 @@ struct ParaState {
     Qt::Alignment align = Qt::AlignLeft;
     int firstIndent = 0; // twips
     int leftIndent = 0;
+    int rightIndent = 0;
+    int spaceBefore = 0;
+    int spaceAfter = 0;
 };
 
 struct State {
@@ -105,6 +108,9 @@ enum class Kw : std::uint8_t {
     Qj,
     Fi,
     Li,
+    Ri,
+    Sb,
+    Sa,
     PnLvlBlt,
     // document
     Ansi,
@@ -218,10 +224,13 @@ constexpr std::array kKeywords = {
     KwEntry{"red", Kw::Red},
     KwEntry{"revtbl", Kw::DestSkip},
     KwEntry{"revtim", Kw::DestSkip},
+    KwEntry{"ri", Kw::Ri},
     KwEntry{"row", Kw::Row},
     KwEntry{"rquote", Kw::Rquote},
     KwEntry{"rsidtbl", Kw::DestSkip},
     KwEntry{"rxe", Kw::DestSkip},
+    KwEntry{"sa", Kw::Sa},
+    KwEntry{"sb", Kw::Sb},
     KwEntry{"sect", Kw::Sect},
     KwEntry{"shppict", Kw::DestSkip},
     KwEntry{"sp", Kw::DestSkip},
@@ -522,6 +531,12 @@ void Reader::endParagraph()
         format.setLeftMargin(left);
     if (first != 0)
         format.setTextIndent(first);
+    if (p.rightIndent)
+        format.setRightMargin(twipsToPixels(p.rightIndent));
+    if (p.spaceBefore)
+        format.setTopMargin(twipsToPixels(p.spaceBefore));
+    if (p.spaceAfter)
+        format.setBottomMargin(twipsToPixels(p.spaceAfter));
     m_cursor.setBlockFormat(format);
     if (!m_paraHasText)
         m_cursor.setBlockCharFormat(formatFor(m_state.ch)); // keeps an empty line's height
@@ -824,6 +839,15 @@ void Reader::controlWord(std::string_view word, bool hasParam, int param)
         break;
     case Kw::Li:
         para.leftIndent = std::clamp(hasParam ? param : 0, -kMaxIndentTwips, kMaxIndentTwips);
+        break;
+    case Kw::Ri:
+        para.rightIndent = std::clamp(hasParam ? param : 0, -kMaxIndentTwips, kMaxIndentTwips);
+        break;
+    case Kw::Sb:
+        para.spaceBefore = std::clamp(hasParam ? param : 0, 0, kMaxIndentTwips);
+        break;
+    case Kw::Sa:
+        para.spaceAfter = std::clamp(hasParam ? param : 0, 0, kMaxIndentTwips);
         break;
     case Kw::Ansi:
         m_codePage = 1252;

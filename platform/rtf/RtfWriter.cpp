@@ -173,6 +173,13 @@ void appendParagraphFormat(QByteArray &out, const QTextBlock &block, int bulletF
         out += "\\fi" + QByteArray::number(first);
     if (left)
         out += "\\li" + QByteArray::number(left);
+    const auto length = [&](const char *word, double pixels) {
+        if (const int twips = pixelsToTwips(pixels))
+            out += word + QByteArray::number(twips);
+    };
+    length("\\ri", format.rightMargin());
+    length("\\sb", std::max(0.0, format.topMargin()));
+    length("\\sa", std::max(0.0, format.bottomMargin()));
     out += ' ';
 }
 

@@ -28,6 +28,9 @@ struct Paragraph {
     Qt::Alignment align = Qt::AlignLeft;
     int firstTwips = 0;
     int leftTwips = 0;
+    int rightTwips = 0;
+    int beforeTwips = 0;
+    int afterTwips = 0;
     bool bullet = false;
     QString text() const
     {
@@ -74,6 +77,9 @@ inline QList<Paragraph> of(const QTextDocument &doc)
                                            : Qt::AlignLeft;
         p.firstTwips = toTwips(bf.textIndent());
         p.leftTwips = toTwips(bf.leftMargin());
+        p.rightTwips = toTwips(bf.rightMargin());
+        p.beforeTwips = toTwips(bf.topMargin());
+        p.afterTwips = toTwips(bf.bottomMargin());
         p.bullet = b.textList() != nullptr;
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextFragment f = it.fragment();
@@ -107,7 +113,8 @@ inline QDebug operator<<(QDebug d, const Paragraph &p)
 {
     QDebugStateSaver s(d);
     d.nospace() << "Paragraph(align " << int(p.align) << ", fi " << p.firstTwips << ", li "
-                << p.leftTwips << (p.bullet ? ", bullet" : "") << ", " << p.runs << ")";
+                << p.leftTwips << ", ri " << p.rightTwips << ", sb " << p.beforeTwips << ", sa "
+                << p.afterTwips << (p.bullet ? ", bullet" : "") << ", " << p.runs << ")";
     return d;
 }
 

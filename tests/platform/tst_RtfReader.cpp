@@ -91,6 +91,7 @@ void tst_RtfReader::libreOfficeFormatting()
     QCOMPARE(doc[2].runs, QList<Run>{run("Right aligned mono", "DejaVu Sans Mono", 20)});
     QCOMPARE(doc[3].align, Qt::AlignJustify);
     QVERIFY(doc[3].text().startsWith("Justified text"));
+    QCOMPARE(doc[0].afterTwips, 140); // LibreOffice's space below body text
     QCOMPARE(doc[4].leftTwips, 1440);
     QCOMPARE(doc[4].firstTwips, 720);
     QCOMPARE(doc[4].text(), QStringLiteral("Indented paragraph"));

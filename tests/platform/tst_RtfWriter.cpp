@@ -81,6 +81,13 @@ void buildSample(QTextDocument &doc)
     addParagraph(
         c, {{"Specials {braces} \\back\\ café € “q” αβγ 漢字 😀 \u00a0nbsp", serif, 12, {}, ""}});
     addParagraph(c, {{"Last", sans, 8, QColor(1, 2, 3), "u"}});
+    // Spacing and a right indent on the first-line indent paragraph.
+    const QTextBlock spaced = doc.findBlockByNumber(5);
+    QTextBlockFormat format = spaced.blockFormat();
+    format.setTopMargin(8);
+    format.setBottomMargin(16);
+    format.setRightMargin(24);
+    QTextCursor(spaced).setBlockFormat(format);
 }
 
 QList<Paragraph> reread(const QByteArray &rtf)
