@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/DesktopWindows.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -25,6 +27,7 @@ extern QString CaptureStatus;  // empty, "no" or "stop"
 extern QString PendingAction;  // "printthis", "savethis" or empty
 extern QString PrintCancel;    // "stop" after "Cancel Print Job"
 extern QString SaveAnswer;     // "overwrite", "addtotop", "addtobottom", "cancel" or empty
+extern bool WindowActivated;   // the capture has activated the user's window
 
 // The main form: a hidden tool window that owns the tray icon, the tray menu
 // and the print engine, and dispatches the capture commands.
@@ -84,6 +87,12 @@ public slots:
     // on screen when it is parked.
     void showEditor();
 
+public:
+    // Called for every top-level window, topmost first, before a capture:
+    // the first ordinary window of another program is activated. Always
+    // returns true (the enumeration goes on).
+    bool ActivatePreviousWindow(platform::WindowHandle window, qintptr userValue);
+
 protected:
     void showEvent(QShowEvent *event) override;
 
@@ -94,6 +103,9 @@ private:
     void flipCaptureMode();
     void openPopupMenu(const QPoint &globalPos);
     void bringForwardOnRequest();
+    void askSelectionTitle();
+    void addTitleLines();
+    void reportNothingCopied();
 
     bool m_secondCopy = false;
     platform::SingleInstance *m_instance = nullptr;

@@ -7,8 +7,11 @@ class QObject;
 namespace platform {
 
 class AppWindows;
+class Clipboard;
+class DesktopWindows;
 class Help;
 class Printer;
+class SyntheticInput;
 class TrayIcon;
 class UserStore;
 
@@ -21,6 +24,11 @@ public:
     virtual AppWindows &appWindows() = 0;
     virtual Help &help() = 0;
     virtual std::unique_ptr<TrayIcon> createTrayIcon(QObject *parent) = 0;
+    // Key presses into the desktop's input stream.
+    virtual SyntheticInput &input() = 0;
+    // The desktop's top-level windows: order, kinds, activation.
+    virtual DesktopWindows &windows() = 0;
+    virtual Clipboard &clipboard() = 0;
     // The program's one printer, on the system's print service.
     virtual Printer &printer() = 0;
     // The user's own settings store (in the place of the registry).

@@ -7,6 +7,9 @@
 namespace platform {
 
 class X11AppWindows;
+class X11Clipboard;
+class X11DesktopWindows;
+class X11SyntheticInput;
 class DesktopHelp;
 class QtPrinter;
 class UserStore;
@@ -20,12 +23,18 @@ public:
     AppWindows &appWindows() override;
     Help &help() override;
     std::unique_ptr<TrayIcon> createTrayIcon(QObject *parent) override;
+    SyntheticInput &input() override;
+    DesktopWindows &windows() override;
+    Clipboard &clipboard() override;
     Printer &printer() override;
     UserStore &userStore() override;
 
 private:
     std::unique_ptr<X11AppWindows> m_appWindows;
     std::unique_ptr<DesktopHelp> m_help;
+    std::unique_ptr<X11SyntheticInput> m_input;
+    std::unique_ptr<X11DesktopWindows> m_windows;
+    std::unique_ptr<X11Clipboard> m_clipboard;
     std::unique_ptr<QtPrinter> m_printer;
     std::unique_ptr<UserStore> m_userStore;
 };
