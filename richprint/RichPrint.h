@@ -200,12 +200,8 @@ public:
     void setColumnFormat(const QString &format) { m_columnFormat = format; }
     int CursorX() const { return m_cursorX; }
     int CursorY() const { return m_cursorY; }
-    void setCursor(int x, int y)
-    {
-        m_cursorX = x;
-        m_cursorY = y;
-    }
-    // The logo's rectangle in device pixels, for the current drawing position.
+    // The logo's rectangle in device pixels: right under the header line, from
+    // the left margin, its lengths scaled by the text area over the paper.
     QRect LogoRect() const;
 
 signals:
