@@ -8,6 +8,8 @@
 # skip with that reason. The PDF printer writes into the PDF folder of the
 # submitting user's home directory (cups-pdf's "Out ${HOME}/PDF").
 set -u
+# cupsd and lpadmin live in the system folders.
+PATH="$PATH:/usr/sbin:/sbin"
 
 skip() {
     export QUILLET_CUPS_SKIP="$1"
