@@ -848,15 +848,19 @@ void TRichPrinter::BeginDoc()
     if (m_saveMargins)
         ReadMargins();
     emit OnBeginDoc(this);
+    bool started = false;
     try {
         m_printer.beginDoc();
+        started = true;
         refreshFont();
         UpdateLineHeight();
     } catch (const platform::PrinterIoError &error) {
-        m_printer.abort();
+        if (started)
+            m_printer.abort();
         throw ELinePrinter(error.message());
     } catch (const platform::PrinterError &) {
-        if (m_printer.printing() && m_printer.canvas())
+        // A job of someone else's that already runs is left alone.
+        if (started)
             m_printer.abort();
         throw ELinePrinter(QStringLiteral("Not be able to start the printing."));
     }
@@ -923,11 +927,14 @@ void TRichPrinter::PrintRichEdit(platform::RichEdit *control, int firstPage)
     m_control = control;
     m_firstPage = firstPage;
     QRect rect; // the text rectangle in twips; the page rectangle is the same
+    const bool busy = m_printer.printing();
     try {
         BeginDoc();
     } catch (...) {
-        // A job that started and could not get its first page ready is thrown away.
-        m_printer.abort();
+        // A job this call started and could not get its first page ready is
+        // thrown away; one that ran already is not ours to end.
+        if (!busy)
+            m_printer.abort();
         ShowProgressStatus();
         throw;
     }

@@ -41,6 +41,7 @@ private slots:
     void jobErrors_data();
     void jobErrors();
     void failureInPageLoopFreesPrinter();
+    void jobAlreadyRunningIsLeftAlone();
     void progressWindow();
     void noProgressWindowWhenOff();
 
@@ -347,6 +348,22 @@ void tst_PrintJob::failureInPageLoopFreesPrinter()
     QVERIFY_THROWS_EXCEPTION(ELinePrinter, m_engine->PrintRichEdit(&memo, 1));
     QCOMPARE(m_printer->aborted, 1);
     QVERIFY(!m_printer->printing());
+}
+
+void tst_PrintJob::jobAlreadyRunningIsLeftAlone()
+{
+    platform::RichEdit memo;
+    memo.setPlainText("text");
+    m_printer->beginDoc();
+    try {
+        m_engine->PrintRichEdit(&memo, 1);
+        QFAIL("a second job started");
+    } catch (const ELinePrinter &error) {
+        QCOMPARE(error.message(), QString("Not be able to start the printing."));
+    }
+    QVERIFY(m_printer->printing());
+    QCOMPARE(m_printer->aborted, 0);
+    m_printer->endDoc();
 }
 
 void tst_PrintJob::progressWindow()
