@@ -4,6 +4,9 @@
 #include <QString>
 #include <QTextEdit>
 
+#include <memory>
+#include <vector>
+
 class QPaintDevice;
 
 namespace platform {
@@ -22,6 +25,15 @@ struct CharAttributes {
 
 enum class ParaAlignment { Left, Center, Right, Justify };
 
+// Which attributes setSelAttributes() writes.
+enum CharField : unsigned {
+    CharFace = 1,
+    CharSize = 2,
+    CharColor = 4,
+    CharStyle = 8, // bold, italic, underline and strike-out together
+    CharAll = 15,
+};
+
 // The program's rich-text control: a QTextEdit whose content streams in and out
 // as RTF, with a rich clipboard (RTF, HTML, plain text), line access and page
 // rendering for the print engine.
@@ -39,10 +51,16 @@ public:
     void loadFromStream(const QByteArray &data);
     // The whole content (or only the selection) as RTF.
     QByteArray toRtf(bool selectionOnly = false) const;
+    // Inserts RTF at the insertion point, replacing the selection (with undo).
+    // Throws AppError("Failed to Load Stream") when the data is not readable RTF.
+    void insertRtf(const QByteArray &rtf);
 
     // --- Attributes (with undo) -----------------------------------------
     CharAttributes selAttributes() const;
     void setSelAttributes(const CharAttributes &attributes);
+    // Writes only the attributes named in `fields` (a CharField combination); a
+    // size below 1 leaves the size as it is.
+    void setSelAttributes(const CharAttributes &attributes, unsigned fields);
     ParaAlignment paraAlignment() const;
     void setParaAlignment(ParaAlignment alignment);
     bool paraBullets() const;
@@ -51,19 +69,32 @@ public:
     void setParaFirstIndentPt(double points);
 
     // --- Lines, as plain text -------------------------------------------
-    // Paragraphs (hard lines).
+    // Paragraphs (hard lines). A line break inside a paragraph reads as "\n".
     int paragraphCount() const;
     QString paragraph(int index) const;
+    // Inserts a paragraph before paragraph `index` (0..paragraphCount()).
+    void insertParagraph(int index, const QString &text);
+    // Adds a paragraph at the end; in an empty control it becomes the first one.
+    void appendParagraph(const QString &text);
     // The control's displayed lines (word wrap taken into account).
     int lineCount() const;
     QString line(int index) const;
     int lineStart(int index) const; // character index of the line's first character
+    // Replaces the line's text (without its line break). Only the characters that
+    // differ are replaced, so the formatting of the rest of the line is kept.
     void replaceLine(int index, const QString &text);
 
     // --- Page rendering for the print engine ----------------------------
+    // Number of character positions (paragraph ends count one); the last index + 1.
+    int textLength() const;
     // Renders (or, with render false, only measures) from character `start`
     // into `targetTwips` on `device`; returns the index of the first character
-    // that did not fit, or -1 on failure.
+    // that did not fit (textLength() when everything did), or -1 on failure.
+    // The rectangle is in twips of the device's resolution, from its top-left
+    // corner. When a QPainter is already active on `device`, it draws through
+    // that painter (its state is restored afterwards). The layout for one
+    // device resolution and width is computed once and kept until the text
+    // changes or releaseFormatCache() is called.
     int formatRange(QPaintDevice *device, int start, const QRect &targetTwips, bool render);
     // Releases layout cached by formatRange().
     void releaseFormatCache();
@@ -72,6 +103,22 @@ protected:
     QMimeData *createMimeDataFromSelection() const override;
     bool canInsertFromMimeData(const QMimeData *source) const override;
     void insertFromMimeData(const QMimeData *source) override;
+
+private:
+    struct PageLayout;
+    struct LineRef {
+        int block;
+        int line;
+    };
+    LineRef lineRef(int index) const;
+    void ensureLineIndex() const;
+    void invalidateLines() const;
+
+    // First displayed line of every block, filled on demand.
+    mutable std::vector<int> m_firstLine;
+    mutable int m_lineTotal = 0;
+    mutable bool m_linesValid = false;
+    std::unique_ptr<PageLayout> m_pages;
 };
 
 } // namespace platform

@@ -7,7 +7,10 @@ class QObject;
 namespace platform {
 
 class AppWindows;
+class Clipboard;
+class DesktopWindows;
 class Help;
+class SyntheticInput;
 class TrayIcon;
 
 // The desktop services the program uses. One backend is chosen for the running
@@ -19,6 +22,11 @@ public:
     virtual AppWindows &appWindows() = 0;
     virtual Help &help() = 0;
     virtual std::unique_ptr<TrayIcon> createTrayIcon(QObject *parent) = 0;
+    // Key presses into the desktop's input stream.
+    virtual SyntheticInput &input() = 0;
+    // The desktop's top-level windows: order, kinds, activation.
+    virtual DesktopWindows &windows() = 0;
+    virtual Clipboard &clipboard() = 0;
 };
 
 // The services of the running desktop, created at first use. Needs a QGuiApplication.

@@ -3,11 +3,17 @@
 #include "../DesktopHelp.h"
 #include "../qt/QtTrayIcon.h"
 #include "X11AppWindows.h"
+#include "X11Clipboard.h"
+#include "X11DesktopWindows.h"
+#include "X11SyntheticInput.h"
 
 namespace platform {
 
 X11Services::X11Services()
-    : m_appWindows(std::make_unique<X11AppWindows>()), m_help(std::make_unique<DesktopHelp>())
+    : m_appWindows(std::make_unique<X11AppWindows>()), m_help(std::make_unique<DesktopHelp>()),
+      m_input(std::make_unique<X11SyntheticInput>()),
+      m_windows(std::make_unique<X11DesktopWindows>()),
+      m_clipboard(std::make_unique<X11Clipboard>())
 {
 }
 
@@ -26,6 +32,21 @@ Help &X11Services::help()
 std::unique_ptr<TrayIcon> X11Services::createTrayIcon(QObject *parent)
 {
     return std::make_unique<QtTrayIcon>(parent);
+}
+
+SyntheticInput &X11Services::input()
+{
+    return *m_input;
+}
+
+DesktopWindows &X11Services::windows()
+{
+    return *m_windows;
+}
+
+Clipboard &X11Services::clipboard()
+{
+    return *m_clipboard;
 }
 
 } // namespace platform

@@ -7,6 +7,9 @@
 namespace platform {
 
 class X11AppWindows;
+class X11Clipboard;
+class X11DesktopWindows;
+class X11SyntheticInput;
 class DesktopHelp;
 
 // The services on an X11 desktop with an EWMH window manager.
@@ -18,10 +21,16 @@ public:
     AppWindows &appWindows() override;
     Help &help() override;
     std::unique_ptr<TrayIcon> createTrayIcon(QObject *parent) override;
+    SyntheticInput &input() override;
+    DesktopWindows &windows() override;
+    Clipboard &clipboard() override;
 
 private:
     std::unique_ptr<X11AppWindows> m_appWindows;
     std::unique_ptr<DesktopHelp> m_help;
+    std::unique_ptr<X11SyntheticInput> m_input;
+    std::unique_ptr<X11DesktopWindows> m_windows;
+    std::unique_ptr<X11Clipboard> m_clipboard;
 };
 
 } // namespace platform

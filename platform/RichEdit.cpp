@@ -1,0 +1,660 @@
+#include "platform/RichEdit.h"
+
+#include "platform/AppError.h"
+#include "platform/rtf/RtfCommon.h"
+#include "platform/rtf/RtfReader.h"
+#include "platform/rtf/RtfWriter.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QMimeData>
+#include <QPaintDevice>
+#include <QPaintEngine>
+#include <QPainter>
+#include <QStringDecoder>
+#include <QTextBlock>
+#include <QTextDocumentFragment>
+#include <QTextLayout>
+#include <QTextList>
+
+#include <algorithm>
+#include <cmath>
+
+namespace platform {
+
+namespace {
+
+constexpr int kMaxFaceLength = 32;
+const QString kRtfMimeTypes[] = {QStringLiteral("text/rtf"), QStringLiteral("application/rtf"),
+                                 QStringLiteral("text/richtext")};
+
+QString failedToLoad()
+{
+    return QStringLiteral("Failed to Load Stream");
+}
+
+// Plain text of a file or stream: Unicode with a byte-order mark, UTF-8 when
+// the bytes are valid UTF-8, else Windows-1252. Bytes with NULs outside
+// UTF-16 are not text.
+bool decodePlainText(const QByteArray &data, QString &text)
+{
+    const auto startsWith = [&](const char *bom, int n) {
+        return data.size() >= n && std::equal(bom, bom + n, data.constData());
+    };
+    if (startsWith("\xFF\xFE", 2) || startsWith("\xFE\xFF", 2)) {
+        QStringDecoder decoder(QStringDecoder::Utf16, QStringDecoder::Flag::Stateless);
+        text = decoder.decode(data);
+        return true;
+    }
+    if (data.contains('\0'))
+        return false;
+    QByteArray bytes = data;
+    if (startsWith("\xEF\xBB\xBF", 3))
+        bytes.remove(0, 3);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    text = utf8.decode(bytes);
+    if (utf8.hasError()) {
+        rtf::CodePageDecoder cp;
+        text = cp.decode(bytes, 1252);
+    }
+    return true;
+}
+
+QString normalizeLineEnds(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    text.remove(QChar(0)); // a UTF-16 text may still carry NULs
+    return text;
+}
+
+QString lineTextOf(const QTextBlock &block, const QTextLine &line)
+{
+    QString text = block.text().mid(line.textStart(), line.textLength());
+    if (text.endsWith(QChar::LineSeparator))
+        text.chop(1);
+    return text;
+}
+
+// Blocks touched by the cursor's selection (or the cursor's block).
+template <typename F> void forEachSelectedBlock(const QTextCursor &cursor, F f)
+{
+    QTextDocument *doc = cursor.document();
+    QTextBlock block = doc->findBlock(cursor.selectionStart());
+    const QTextBlock last = doc->findBlock(cursor.selectionEnd());
+    for (; block.isValid(); block = block.next()) {
+        f(block);
+        if (block == last)
+            break;
+    }
+}
+
+} // namespace
+
+// The document laid out at the width of one page for one paint device, and the
+// position of every line in it, so that each page costs only its own lines.
+struct RichEdit::PageLayout {
+    std::unique_ptr<QTextDocument> document;
+    int dpiX = 0;
+    int dpiY = 0;
+    int widthPx = 0;
+    struct Line {
+        int position; // character index of the line's first character
+        double top;
+        double bottom;
+        int block;
+        int line;
+    };
+    std::vector<Line> lines;
+    std::vector<QTextBlock> blocks;
+};
+
+RichEdit::RichEdit(QWidget *parent) : QTextEdit(parent)
+{
+    setAcceptRichText(true);
+    setTabChangesFocus(false);
+    connect(document(), &QTextDocument::contentsChanged, this, [this] {
+        invalidateLines();
+        m_pages.reset();
+    });
+    connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
+            [this] { invalidateLines(); });
+}
+
+RichEdit::~RichEdit() = default;
+
+// --- Streams -----------------------------------------------------------------
+
+bool RichEdit::holdsRtf(const QByteArray &data)
+{
+    return data.startsWith("{\\rtf");
+}
+
+void RichEdit::loadFromStream(const QByteArray &bytes)
+{
+    QTextDocument *doc = document();
+    const QTextCharFormat format = currentCharFormat();
+    doc->setUndoRedoEnabled(false);
+    bool ok = true;
+    if (holdsRtf(bytes)) {
+        ok = rtf::RtfReader::read(bytes, *doc);
+        if (!ok)
+            doc->clear();
+    } else {
+        QString text;
+        ok = decodePlainText(bytes, text);
+        doc->clear();
+        if (ok) {
+            // Plain text takes the format of the insertion point: the default font.
+            QTextCursor cursor(doc);
+            cursor.setBlockCharFormat(format);
+            cursor.insertText(normalizeLineEnds(text), format);
+        }
+    }
+    doc->setUndoRedoEnabled(true);
+    QTextCursor start(doc);
+    setTextCursor(start);
+    if (!ok)
+        throw AppError(failedToLoad());
+}
+
+QByteArray RichEdit::toRtf(bool selectionOnly) const
+{
+    if (!selectionOnly)
+        return rtf::RtfWriter::write(*document());
+    const QTextCursor cursor = textCursor();
+    return rtf::RtfWriter::write(*document(), cursor.selectionStart(), cursor.selectionEnd());
+}
+
+void RichEdit::insertRtf(const QByteArray &rtf)
+{
+    QTextDocument scratch;
+    scratch.setDefaultFont(document()->defaultFont());
+    if (!holdsRtf(rtf) || !rtf::RtfReader::read(rtf, scratch))
+        throw AppError(failedToLoad());
+    QTextCursor cursor = textCursor();
+    cursor.insertFragment(QTextDocumentFragment(&scratch));
+    setTextCursor(cursor);
+}
+
+// --- Attributes ----------------------------------------------------------------
+
+CharAttributes RichEdit::selAttributes() const
+{
+    const QTextCursor cursor = textCursor();
+    QTextCharFormat format;
+    if (cursor.hasSelection()) {
+        // The attributes of the selection's first character.
+        QTextCursor first(document());
+        first.setPosition(cursor.selectionStart() + 1);
+        format = first.charFormat();
+    } else {
+        format = currentCharFormat();
+    }
+    const QFont docFont = document()->defaultFont();
+    CharAttributes a;
+    const QStringList families = format.fontFamilies().toStringList();
+    a.face =
+        (!families.isEmpty() && !families.first().isEmpty()) ? families.first() : docFont.family();
+    a.face.truncate(kMaxFaceLength);
+    double points = format.fontPointSize();
+    if (points <= 0 && format.hasProperty(QTextFormat::FontPixelSize))
+        points = format.intProperty(QTextFormat::FontPixelSize) * 72.0 / 96.0;
+    if (points <= 0)
+        points = docFont.pointSizeF();
+    a.size = int(std::floor(points + 1e-6)); // whole points, remainder dropped
+    a.autoColor = format.foreground().style() == Qt::NoBrush;
+    a.color = a.autoColor ? palette().color(QPalette::Text) : format.foreground().color();
+    a.bold = format.fontWeight() >= QFont::DemiBold;
+    a.italic = format.fontItalic();
+    a.underline = format.fontUnderline() || format.underlineStyle() != QTextCharFormat::NoUnderline;
+    a.strikeOut = format.fontStrikeOut();
+    return a;
+}
+
+void RichEdit::setSelAttributes(const CharAttributes &attributes)
+{
+    setSelAttributes(attributes, CharAll);
+}
+
+void RichEdit::setSelAttributes(const CharAttributes &a, unsigned fields)
+{
+    QTextCharFormat format;
+    if (fields & CharFace)
+        format.setFontFamilies({a.face.left(kMaxFaceLength)});
+    if ((fields & CharSize) && a.size > 0)
+        format.setFontPointSize(std::min(a.size, 1638));
+    if (fields & CharColor) {
+        // The automatic colour is no brush at all: text is drawn in the palette's colour.
+        format.setForeground(a.autoColor ? QBrush() : QBrush(a.color));
+    }
+    if (fields & CharStyle) {
+        format.setFontWeight(a.bold ? QFont::Bold : QFont::Normal);
+        format.setFontItalic(a.italic);
+        format.setFontUnderline(a.underline);
+        format.setFontStrikeOut(a.strikeOut);
+    }
+    if (textCursor().hasSelection()) {
+        QTextCursor cursor = textCursor();
+        cursor.mergeCharFormat(format);
+    } else {
+        mergeCurrentCharFormat(format);
+    }
+}
+
+ParaAlignment RichEdit::paraAlignment() const
+{
+    const QTextCursor cursor = textCursor();
+    const Qt::Alignment align =
+        document()->findBlock(cursor.selectionStart()).blockFormat().alignment();
+    if (align & Qt::AlignHCenter)
+        return ParaAlignment::Center;
+    if (align & Qt::AlignJustify)
+        return ParaAlignment::Justify;
+    if (align & (Qt::AlignRight | Qt::AlignTrailing))
+        return ParaAlignment::Right;
+    return ParaAlignment::Left;
+}
+
+void RichEdit::setParaAlignment(ParaAlignment alignment)
+{
+    QTextBlockFormat format;
+    switch (alignment) {
+    case ParaAlignment::Left:
+        format.setAlignment(Qt::AlignLeft);
+        break;
+    case ParaAlignment::Center:
+        format.setAlignment(Qt::AlignHCenter);
+        break;
+    case ParaAlignment::Right:
+        format.setAlignment(Qt::AlignRight);
+        break;
+    case ParaAlignment::Justify:
+        format.setAlignment(Qt::AlignJustify);
+        break;
+    }
+    QTextCursor cursor = textCursor();
+    cursor.mergeBlockFormat(format);
+}
+
+bool RichEdit::paraBullets() const
+{
+    return document()->findBlock(textCursor().selectionStart()).textList() != nullptr;
+}
+
+void RichEdit::setParaBullets(bool on)
+{
+    QTextCursor cursor = textCursor();
+    cursor.beginEditBlock();
+    if (on) {
+        QTextList *list = nullptr;
+        forEachSelectedBlock(cursor, [&](const QTextBlock &block) {
+            if (!list && block.textList() &&
+                block.textList()->format().style() == QTextListFormat::ListDisc)
+                list = block.textList();
+        });
+        if (!list) {
+            QTextListFormat format;
+            format.setStyle(QTextListFormat::ListDisc);
+            format.setIndent(1);
+            list = cursor.createList(format);
+        }
+        forEachSelectedBlock(cursor, [&](const QTextBlock &block) {
+            if (block.textList() != list)
+                list->add(block);
+        });
+    } else {
+        forEachSelectedBlock(cursor, [&](const QTextBlock &block) {
+            if (!block.textList())
+                return;
+            QTextBlockFormat format = block.blockFormat();
+            format.setObjectIndex(-1);
+            format.clearProperty(QTextFormat::BlockIndent);
+            QTextCursor c(block);
+            c.setBlockFormat(format);
+        });
+    }
+    cursor.endEditBlock();
+}
+
+double RichEdit::paraFirstIndentPt() const
+{
+    const QTextBlockFormat format =
+        document()->findBlock(textCursor().selectionStart()).blockFormat();
+    return (format.leftMargin() + format.textIndent()) / rtf::kPixelsPerPoint;
+}
+
+void RichEdit::setParaFirstIndentPt(double points)
+{
+    // The first line goes to `points`; the following lines keep their place
+    // relative to it, so the whole paragraph moves.
+    QTextCursor cursor = textCursor();
+    cursor.beginEditBlock();
+    forEachSelectedBlock(cursor, [&](const QTextBlock &block) {
+        QTextBlockFormat format = block.blockFormat();
+        format.setLeftMargin(points * rtf::kPixelsPerPoint - format.textIndent());
+        QTextCursor c(block);
+        c.setBlockFormat(format);
+    });
+    cursor.endEditBlock();
+}
+
+// --- Paragraphs --------------------------------------------------------------------
+
+int RichEdit::paragraphCount() const
+{
+    return document()->blockCount();
+}
+
+QString RichEdit::paragraph(int index) const
+{
+    const QTextBlock block = document()->findBlockByNumber(index);
+    if (!block.isValid())
+        return {};
+    QString text = block.text();
+    text.replace(QChar::LineSeparator, u'\n');
+    text.remove(QChar::ObjectReplacementCharacter);
+    return text;
+}
+
+void RichEdit::insertParagraph(int index, const QString &text)
+{
+    if (index >= paragraphCount()) {
+        appendParagraph(text);
+        return;
+    }
+    QTextCursor cursor(document()->findBlockByNumber(std::max(0, index)));
+    cursor.beginEditBlock();
+    cursor.insertText(normalizeLineEnds(text));
+    cursor.insertBlock();
+    cursor.endEditBlock();
+}
+
+void RichEdit::appendParagraph(const QString &text)
+{
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.beginEditBlock();
+    if (!document()->isEmpty())
+        cursor.insertBlock();
+    cursor.insertText(normalizeLineEnds(text));
+    cursor.endEditBlock();
+}
+
+// --- Displayed lines -----------------------------------------------------------------
+
+void RichEdit::invalidateLines() const
+{
+    m_linesValid = false;
+}
+
+void RichEdit::ensureLineIndex() const
+{
+    if (m_linesValid)
+        return;
+    QTextDocument *doc = document();
+    // Lays out the whole document, so that every block knows its lines.
+    doc->documentLayout()->blockBoundingRect(doc->lastBlock());
+    m_firstLine.clear();
+    m_firstLine.reserve(size_t(doc->blockCount()));
+    int total = 0;
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+        m_firstLine.push_back(total);
+        const QTextLayout *layout = block.layout();
+        total += std::max(1, layout ? layout->lineCount() : 1);
+    }
+    m_lineTotal = total;
+    m_linesValid = true;
+}
+
+RichEdit::LineRef RichEdit::lineRef(int index) const
+{
+    ensureLineIndex();
+    if (index < 0 || index >= m_lineTotal)
+        return {-1, -1};
+    const auto it = std::upper_bound(m_firstLine.begin(), m_firstLine.end(), index);
+    const int block = int(it - m_firstLine.begin()) - 1;
+    return {block, index - m_firstLine[size_t(block)]};
+}
+
+int RichEdit::lineCount() const
+{
+    ensureLineIndex();
+    return m_lineTotal;
+}
+
+QString RichEdit::line(int index) const
+{
+    const LineRef ref = lineRef(index);
+    if (ref.block < 0)
+        return {};
+    const QTextBlock block = document()->findBlockByNumber(ref.block);
+    const QTextLayout *layout = block.layout();
+    if (!layout || ref.line >= layout->lineCount())
+        return block.text();
+    return lineTextOf(block, layout->lineAt(ref.line));
+}
+
+int RichEdit::lineStart(int index) const
+{
+    const LineRef ref = lineRef(index);
+    if (ref.block < 0)
+        return -1;
+    const QTextBlock block = document()->findBlockByNumber(ref.block);
+    const QTextLayout *layout = block.layout();
+    if (!layout || ref.line >= layout->lineCount())
+        return block.position();
+    return block.position() + layout->lineAt(ref.line).textStart();
+}
+
+void RichEdit::replaceLine(int index, const QString &text)
+{
+    const int start = lineStart(index);
+    if (start < 0)
+        return;
+    const QString old = line(index);
+    // Replace only what differs, so the formatting of the unchanged part stays.
+    qsizetype prefix = 0;
+    while (prefix < old.size() && prefix < text.size() && old[prefix] == text[prefix])
+        ++prefix;
+    qsizetype suffix = 0;
+    while (suffix < old.size() - prefix && suffix < text.size() - prefix &&
+           old[old.size() - 1 - suffix] == text[text.size() - 1 - suffix])
+        ++suffix;
+    QTextCursor cursor(document());
+    cursor.setPosition(start + int(prefix));
+    cursor.setPosition(start + int(old.size() - suffix), QTextCursor::KeepAnchor);
+    const QString middle = text.mid(prefix, text.size() - prefix - suffix);
+    if (!cursor.hasSelection() && middle.isEmpty())
+        return;
+    if (cursor.hasSelection()) {
+        // New text takes the format of the first character it replaces.
+        QTextCursor first(document());
+        first.setPosition(cursor.selectionStart() + 1);
+        cursor.insertText(middle, first.charFormat());
+    } else {
+        cursor.insertText(middle);
+    }
+}
+
+// --- Page rendering ---------------------------------------------------------------------
+
+int RichEdit::textLength() const
+{
+    return document()->characterCount() - 1;
+}
+
+void RichEdit::releaseFormatCache()
+{
+    m_pages.reset();
+}
+
+int RichEdit::formatRange(QPaintDevice *device, int start, const QRect &targetTwips, bool render)
+{
+    if (!device || start < 0 || targetTwips.width() <= 0 || targetTwips.height() <= 0)
+        return -1;
+    const int length = textLength();
+    if (start >= length)
+        return length;
+    const int dpiX = device->logicalDpiX();
+    const int dpiY = device->logicalDpiY();
+    if (dpiX <= 0 || dpiY <= 0)
+        return -1;
+    const auto toPx = [](int twips, int dpi) {
+        return int(std::lround(twips * double(dpi) / 1440));
+    };
+    const QRect target(toPx(targetTwips.left(), dpiX), toPx(targetTwips.top(), dpiY),
+                       toPx(targetTwips.width(), dpiX), toPx(targetTwips.height(), dpiY));
+    if (target.width() <= 0 || target.height() <= 0)
+        return -1;
+
+    if (!m_pages || m_pages->dpiX != dpiX || m_pages->dpiY != dpiY ||
+        m_pages->widthPx != target.width()) {
+        auto pages = std::make_unique<PageLayout>();
+        pages->dpiX = dpiX;
+        pages->dpiY = dpiY;
+        pages->widthPx = target.width();
+        pages->document.reset(document()->clone());
+        QTextDocument *doc = pages->document.get();
+        doc->setDocumentMargin(0);
+        QTextOption option = doc->defaultTextOption();
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        doc->setDefaultTextOption(option);
+        doc->documentLayout()->setPaintDevice(device);
+        doc->setTextWidth(target.width());
+        QAbstractTextDocumentLayout *layout = doc->documentLayout();
+        layout->documentSize(); // lays out everything, once
+        pages->blocks.reserve(size_t(doc->blockCount()));
+        for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+            const int blockIndex = int(pages->blocks.size());
+            pages->blocks.push_back(block);
+            const QRectF rect = layout->blockBoundingRect(block);
+            const QTextLayout *tl = block.layout();
+            const int count = tl ? tl->lineCount() : 0;
+            if (count == 0) {
+                pages->lines.push_back(
+                    {block.position(), rect.top(), rect.bottom(), blockIndex, -1});
+                continue;
+            }
+            for (int i = 0; i < count; ++i) {
+                const QTextLine line = tl->lineAt(i);
+                const double top = rect.top() + line.y();
+                pages->lines.push_back(
+                    {block.position() + line.textStart(), top, top + line.height(), blockIndex, i});
+            }
+        }
+        m_pages = std::move(pages);
+    }
+    const auto &lines = m_pages->lines;
+    if (lines.empty())
+        return length;
+
+    // The line holding `start`, then as many lines as the height takes.
+    auto it = std::upper_bound(lines.begin(), lines.end(), start,
+                               [](int pos, const PageLayout::Line &l) { return pos < l.position; });
+    size_t first = it == lines.begin() ? 0 : size_t(it - lines.begin()) - 1;
+    const double pageTop = lines[first].top;
+    size_t end = first;
+    while (end < lines.size() && lines[end].bottom - pageTop <= target.height() + 0.01)
+        ++end;
+    if (end == first)
+        end = first + 1; // a line taller than the page still makes progress
+    const int next = end < lines.size() ? lines[end].position : length;
+
+    if (render) {
+        QPainter own;
+        QPainter *painter = nullptr;
+        if (device->paintingActive() && device->paintEngine())
+            painter = device->paintEngine()->painter();
+        if (!painter) {
+            if (!own.begin(device))
+                return -1;
+            painter = &own;
+        }
+        painter->save();
+        painter->setPen(Qt::black);
+        painter->translate(target.left(), target.top() - pageTop);
+        painter->setClipRect(QRectF(0, pageTop, target.width(), target.height()),
+                             Qt::IntersectClip);
+        QAbstractTextDocumentLayout *layout = m_pages->document->documentLayout();
+        int lastBlock = -1;
+        QRectF blockRect;
+        for (size_t i = first; i < end; ++i) {
+            const PageLayout::Line &l = lines[i];
+            const QTextBlock &block = m_pages->blocks[size_t(l.block)];
+            if (l.block != lastBlock) {
+                blockRect = layout->blockBoundingRect(block);
+                lastBlock = l.block;
+            }
+            if (l.line < 0)
+                continue;
+            const QTextLine line = block.layout()->lineAt(l.line);
+            if (l.line == 0 && block.textList()) {
+                // The list bullet, a disc before the first line.
+                const QFontMetricsF fm(block.charFormat().font(), device);
+                const double size = std::max(1.0, fm.xHeight() * 0.8);
+                const double x = blockRect.left() + line.x() - fm.horizontalAdvance(u' ') - size;
+                const double y = blockRect.top() + line.y() + line.ascent() - fm.xHeight() / 2;
+                painter->save();
+                painter->setBrush(Qt::black);
+                painter->setPen(Qt::NoPen);
+                painter->drawEllipse(QRectF(x, y - size / 2, size, size));
+                painter->restore();
+            }
+            line.draw(painter, blockRect.topLeft());
+        }
+        painter->restore();
+    }
+    return next;
+}
+
+// --- Clipboard ------------------------------------------------------------------------------
+
+QMimeData *RichEdit::createMimeDataFromSelection() const
+{
+    QMimeData *mime = QTextEdit::createMimeDataFromSelection();
+    if (mime && textCursor().hasSelection()) {
+        const QByteArray rtf = toRtf(true);
+        mime->setData(kRtfMimeTypes[0], rtf);
+        mime->setData(kRtfMimeTypes[1], rtf);
+    }
+    return mime;
+}
+
+bool RichEdit::canInsertFromMimeData(const QMimeData *source) const
+{
+    for (const QString &type : kRtfMimeTypes) {
+        if (source->hasFormat(type))
+            return true;
+    }
+    return source->hasHtml() || source->hasText();
+}
+
+void RichEdit::insertFromMimeData(const QMimeData *source)
+{
+    if (isReadOnly() || !source)
+        return;
+    // The richest format offered: RTF, then HTML, then plain text.
+    for (const QString &type : kRtfMimeTypes) {
+        if (!source->hasFormat(type))
+            continue;
+        const QByteArray rtf = source->data(type);
+        if (holdsRtf(rtf)) {
+            insertRtf(rtf);
+            ensureCursorVisible();
+            return;
+        }
+    }
+    QTextCursor cursor = textCursor();
+    if (source->hasHtml()) {
+        cursor.insertFragment(QTextDocumentFragment::fromHtml(source->html(), document()));
+    } else if (source->hasText()) {
+        // Plain text takes the format of the insertion point.
+        cursor.insertText(normalizeLineEnds(source->text()));
+    } else {
+        return;
+    }
+    setTextCursor(cursor);
+    ensureCursorVisible();
+}
+
+} // namespace platform

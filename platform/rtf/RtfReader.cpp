@@ -1,0 +1,1000 @@
+#include "platform/rtf/RtfReader.h"
+
+#include "platform/rtf/RtfCommon.h"
+
+#include <QColor>
+#include <QHash>
+#include <QList>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextList>
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+#include <vector>
+
+namespace platform::rtf {
+
+namespace {
+
+// Bounds that keep hostile input from costing more than its own size.
+constexpr int kMaxWordLength = 32;
+constexpr int kMaxParamDigits = 10;
+constexpr int kMaxFonts = 4096;
+constexpr int kMaxColors = 4096;
+constexpr int kMaxFontNameLength = 256;
+constexpr int kMaxListTextLength = 64;
+constexpr int kMinHalfPoints = 2;
+constexpr int kMaxHalfPoints = 3276;   // 1638 points
+constexpr int kMaxIndentTwips = 31680; // 22 inches
+
+enum class Dest : std::uint8_t { Text, Skip, FontTable, ColorTable, ListText, Pn };
+
+struct CharState {
+    int font = -1; // -1: the document's default font (\deff)
+    int halfPoints = 24;
+    int color = 0;
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    bool strike = false;
+    bool hidden = false;
+    bool operator==(const CharState &) const = default;
+};
+
+struct ParaState {
+    Qt::Alignment align = Qt::AlignLeft;
+    int firstIndent = 0; // twips
+    int leftIndent = 0;
+};
+
+struct State {
+    CharState ch;
+    ParaState para;
+    int uc = 1;
+    Dest dest = Dest::Text;
+};
+
+enum class Kw : std::uint8_t {
+    // destinations
+    DestSkip,
+    FontTable,
+    ColorTable,
+    ListText,
+    Pn,
+    PnText,
+    // characters and breaks
+    Par,
+    Line,
+    Tab,
+    Cell,
+    Row,
+    Sect,
+    Page,
+    Bullet,
+    Emdash,
+    Endash,
+    Emspace,
+    Enspace,
+    Qmspace,
+    Lquote,
+    Rquote,
+    Ldblquote,
+    Rdblquote,
+    Bin,
+    // character formatting
+    Plain,
+    Bold,
+    Italic,
+    Underline,
+    UlNone,
+    Strike,
+    Font,
+    FontSize,
+    Color,
+    Hidden,
+    Unicode,
+    Uc,
+    // paragraph formatting
+    Pard,
+    Ql,
+    Qc,
+    Qr,
+    Qj,
+    Fi,
+    Li,
+    PnLvlBlt,
+    // document
+    Ansi,
+    Mac,
+    Pc,
+    Pca,
+    AnsiCpg,
+    Deff,
+    FCharset,
+    Red,
+    Green,
+    Blue,
+};
+
+struct KwEntry {
+    std::string_view name;
+    Kw kw;
+};
+
+// Sorted by name for binary search.
+constexpr std::array kKeywords = {
+    KwEntry{"aftncn", Kw::DestSkip},
+    KwEntry{"aftnsep", Kw::DestSkip},
+    KwEntry{"aftnsepc", Kw::DestSkip},
+    KwEntry{"annotation", Kw::DestSkip},
+    KwEntry{"ansi", Kw::Ansi},
+    KwEntry{"ansicpg", Kw::AnsiCpg},
+    KwEntry{"atnauthor", Kw::DestSkip},
+    KwEntry{"atnid", Kw::DestSkip},
+    KwEntry{"author", Kw::DestSkip},
+    KwEntry{"b", Kw::Bold},
+    KwEntry{"bin", Kw::Bin},
+    KwEntry{"bkmkend", Kw::DestSkip},
+    KwEntry{"bkmkstart", Kw::DestSkip},
+    KwEntry{"blue", Kw::Blue},
+    KwEntry{"bullet", Kw::Bullet},
+    KwEntry{"buptim", Kw::DestSkip},
+    KwEntry{"cell", Kw::Cell},
+    KwEntry{"cf", Kw::Color},
+    KwEntry{"colortbl", Kw::ColorTable},
+    KwEntry{"comment", Kw::DestSkip},
+    KwEntry{"company", Kw::DestSkip},
+    KwEntry{"creatim", Kw::DestSkip},
+    KwEntry{"datastore", Kw::DestSkip},
+    KwEntry{"deff", Kw::Deff},
+    KwEntry{"doccomm", Kw::DestSkip},
+    KwEntry{"docvar", Kw::DestSkip},
+    KwEntry{"emdash", Kw::Emdash},
+    KwEntry{"emspace", Kw::Emspace},
+    KwEntry{"endash", Kw::Endash},
+    KwEntry{"enspace", Kw::Enspace},
+    KwEntry{"f", Kw::Font},
+    KwEntry{"fcharset", Kw::FCharset},
+    KwEntry{"fi", Kw::Fi},
+    KwEntry{"fldinst", Kw::DestSkip},
+    KwEntry{"fonttbl", Kw::FontTable},
+    KwEntry{"footer", Kw::DestSkip},
+    KwEntry{"footerf", Kw::DestSkip},
+    KwEntry{"footerl", Kw::DestSkip},
+    KwEntry{"footerr", Kw::DestSkip},
+    KwEntry{"footnote", Kw::DestSkip},
+    KwEntry{"fs", Kw::FontSize},
+    KwEntry{"ftncn", Kw::DestSkip},
+    KwEntry{"ftnsep", Kw::DestSkip},
+    KwEntry{"ftnsepc", Kw::DestSkip},
+    KwEntry{"green", Kw::Green},
+    KwEntry{"header", Kw::DestSkip},
+    KwEntry{"headerf", Kw::DestSkip},
+    KwEntry{"headerl", Kw::DestSkip},
+    KwEntry{"headerr", Kw::DestSkip},
+    KwEntry{"i", Kw::Italic},
+    KwEntry{"info", Kw::DestSkip},
+    KwEntry{"keywords", Kw::DestSkip},
+    KwEntry{"latentstyles", Kw::DestSkip},
+    KwEntry{"ldblquote", Kw::Ldblquote},
+    KwEntry{"li", Kw::Li},
+    KwEntry{"line", Kw::Line},
+    KwEntry{"listoverridetable", Kw::DestSkip},
+    KwEntry{"listtable", Kw::DestSkip},
+    KwEntry{"listtext", Kw::ListText},
+    KwEntry{"lquote", Kw::Lquote},
+    KwEntry{"mac", Kw::Mac},
+    KwEntry{"nestcell", Kw::Cell},
+    KwEntry{"nestrow", Kw::Row},
+    KwEntry{"nonshppict", Kw::DestSkip},
+    KwEntry{"object", Kw::DestSkip},
+    KwEntry{"operator", Kw::DestSkip},
+    KwEntry{"page", Kw::Page},
+    KwEntry{"par", Kw::Par},
+    KwEntry{"pard", Kw::Pard},
+    KwEntry{"pc", Kw::Pc},
+    KwEntry{"pca", Kw::Pca},
+    KwEntry{"pgdsctbl", Kw::DestSkip},
+    KwEntry{"pict", Kw::DestSkip},
+    KwEntry{"plain", Kw::Plain},
+    KwEntry{"pn", Kw::Pn},
+    KwEntry{"pnlvlblt", Kw::PnLvlBlt},
+    KwEntry{"pnseclvl", Kw::DestSkip},
+    KwEntry{"pntext", Kw::PnText},
+    KwEntry{"pntxta", Kw::DestSkip},
+    KwEntry{"pntxtb", Kw::DestSkip},
+    KwEntry{"printim", Kw::DestSkip},
+    KwEntry{"private", Kw::DestSkip},
+    KwEntry{"qc", Kw::Qc},
+    KwEntry{"qd", Kw::Qj},
+    KwEntry{"qj", Kw::Qj},
+    KwEntry{"ql", Kw::Ql},
+    KwEntry{"qmspace", Kw::Qmspace},
+    KwEntry{"qr", Kw::Qr},
+    KwEntry{"rdblquote", Kw::Rdblquote},
+    KwEntry{"red", Kw::Red},
+    KwEntry{"revtbl", Kw::DestSkip},
+    KwEntry{"revtim", Kw::DestSkip},
+    KwEntry{"row", Kw::Row},
+    KwEntry{"rquote", Kw::Rquote},
+    KwEntry{"rsidtbl", Kw::DestSkip},
+    KwEntry{"rxe", Kw::DestSkip},
+    KwEntry{"sect", Kw::Sect},
+    KwEntry{"shppict", Kw::DestSkip},
+    KwEntry{"sp", Kw::DestSkip},
+    KwEntry{"strike", Kw::Strike},
+    KwEntry{"striked", Kw::Strike},
+    KwEntry{"stylesheet", Kw::DestSkip},
+    KwEntry{"subject", Kw::DestSkip},
+    KwEntry{"tab", Kw::Tab},
+    KwEntry{"tc", Kw::DestSkip},
+    KwEntry{"template", Kw::DestSkip},
+    KwEntry{"themedata", Kw::DestSkip},
+    KwEntry{"title", Kw::DestSkip},
+    KwEntry{"txe", Kw::DestSkip},
+    KwEntry{"u", Kw::Unicode},
+    KwEntry{"uc", Kw::Uc},
+    KwEntry{"ul", Kw::Underline},
+    KwEntry{"uld", Kw::Underline},
+    KwEntry{"uldash", Kw::Underline},
+    KwEntry{"uldashd", Kw::Underline},
+    KwEntry{"uldashdd", Kw::Underline},
+    KwEntry{"uldb", Kw::Underline},
+    KwEntry{"ulhwave", Kw::Underline},
+    KwEntry{"ulldash", Kw::Underline},
+    KwEntry{"ulnone", Kw::UlNone},
+    KwEntry{"ulth", Kw::Underline},
+    KwEntry{"ulthd", Kw::Underline},
+    KwEntry{"ulthdash", Kw::Underline},
+    KwEntry{"ulw", Kw::Underline},
+    KwEntry{"ulwave", Kw::Underline},
+    KwEntry{"userprops", Kw::DestSkip},
+    KwEntry{"v", Kw::Hidden},
+    KwEntry{"xe", Kw::DestSkip},
+    KwEntry{"xmlnstbl", Kw::DestSkip},
+};
+
+constexpr bool keywordsSorted()
+{
+    for (size_t i = 1; i < kKeywords.size(); ++i) {
+        if (!(kKeywords[i - 1].name < kKeywords[i].name))
+            return false;
+    }
+    return true;
+}
+static_assert(keywordsSorted(), "the keyword table must be sorted");
+
+const KwEntry *findKeyword(std::string_view name)
+{
+    auto it = std::lower_bound(kKeywords.begin(), kKeywords.end(), name,
+                               [](const KwEntry &e, std::string_view n) { return e.name < n; });
+    return (it != kKeywords.end() && it->name == name) ? &*it : nullptr;
+}
+
+bool isBulletMarker(const QString &text)
+{
+    const QString t = text.trimmed();
+    if (t.size() != 1)
+        return false;
+    const QChar c = t.front();
+    return c == u'o' || !c.isLetterOrNumber();
+}
+
+struct FontEntry {
+    QString name;
+    int codePage = 0;
+};
+
+class Reader {
+public:
+    Reader(const QByteArray &data, QTextDocument &document)
+        : m_p(data.constData()), m_end(data.constData() + data.size()), m_document(document),
+          m_cursor(&document)
+    {
+    }
+
+    bool run(QString *error);
+
+private:
+    // input
+    const char *m_p;
+    const char *m_end;
+    // output
+    QTextDocument &m_document;
+    QTextCursor m_cursor;
+    QString m_run;
+    CharState m_runState;
+    bool m_runOpen = false;
+    std::vector<std::pair<CharState, QTextCharFormat>> m_formatCache;
+    bool m_paraHasText = false;
+    bool m_paraBullet = false;
+    bool m_pendingCellTab = false;
+    int m_paragraphs = 0;
+    QTextList *m_list = nullptr;
+    // state
+    State m_state;
+    std::vector<State> m_stack;
+    int m_ucSkip = 0;
+    bool m_ignorableNext = false;
+    // tables
+    int m_codePage = 1252;
+    int m_defaultFont = -1;
+    QHash<int, FontEntry> m_fonts;
+    int m_tableFont = -1;
+    QString m_fontName;
+    QList<QColor> m_colors;
+    int m_red = -1, m_green = -1, m_blue = -1;
+    QString m_listText;
+    // \'hh bytes waiting to be decoded together (multi-byte code pages)
+    QByteArray m_bytes;
+    int m_bytesCodePage = 0;
+    CodePageDecoder m_decoder;
+
+    int currentCodePage() const;
+    void flushBytes();
+    void appendText(QStringView text);
+    void appendChar(char16_t c) { appendText(QStringView(&c, 1)); }
+    void appendBodyText(QStringView text);
+    void flushRun();
+    QTextCharFormat formatFor(const CharState &s);
+    void endParagraph();
+    void paragraphBreak();
+    void finish();
+    void beginGroup();
+    bool endGroup();
+    void controlWord(std::string_view word, bool hasParam, int param);
+    void controlSymbol(char c);
+    void hexByte(int byte);
+    void skipBinary(int length);
+};
+
+int Reader::currentCodePage() const
+{
+    const int font = m_state.dest == Dest::FontTable ? m_tableFont : m_state.ch.font;
+    auto it = m_fonts.constFind(font < 0 ? m_defaultFont : font);
+    if (it != m_fonts.cend() && it->codePage)
+        return it->codePage;
+    return m_codePage;
+}
+
+void Reader::flushBytes()
+{
+    if (m_bytes.isEmpty())
+        return;
+    const QString text = m_decoder.decode(m_bytes, m_bytesCodePage);
+    m_bytes.clear();
+    appendText(text);
+}
+
+void Reader::hexByte(int byte)
+{
+    const int codePage = currentCodePage();
+    if (!m_bytes.isEmpty() && codePage != m_bytesCodePage)
+        flushBytes();
+    m_bytesCodePage = codePage;
+    m_bytes.append(char(byte));
+    if (m_bytes.size() >= 4096)
+        flushBytes();
+}
+
+// Text of the current destination.
+void Reader::appendText(QStringView text)
+{
+    switch (m_state.dest) {
+    case Dest::Text:
+        if (!m_state.ch.hidden)
+            appendBodyText(text);
+        break;
+    case Dest::FontTable:
+        for (const QChar c : text) {
+            if (c == u';') {
+                if (m_tableFont >= 0 &&
+                    (m_fonts.size() < kMaxFonts || m_fonts.contains(m_tableFont)))
+                    m_fonts[m_tableFont].name = m_fontName.trimmed();
+                m_fontName.clear();
+            } else if (m_fontName.size() < kMaxFontNameLength) {
+                m_fontName.append(c);
+            }
+        }
+        break;
+    case Dest::ColorTable:
+        for (const QChar c : text) {
+            if (c != u';')
+                continue;
+            if (m_colors.size() < kMaxColors) {
+                if (m_red < 0 && m_green < 0 && m_blue < 0)
+                    m_colors.append(QColor()); // the automatic colour
+                else
+                    m_colors.append(QColor(std::max(0, m_red) & 255, std::max(0, m_green) & 255,
+                                           std::max(0, m_blue) & 255));
+            }
+            m_red = m_green = m_blue = -1;
+        }
+        break;
+    case Dest::ListText:
+        if (m_listText.size() + text.size() <= kMaxListTextLength)
+            m_listText.append(text);
+        break;
+    case Dest::Skip:
+    case Dest::Pn:
+        break;
+    }
+}
+
+void Reader::appendBodyText(QStringView text)
+{
+    if (m_pendingCellTab) {
+        m_pendingCellTab = false;
+        appendBodyText(u"\t");
+    }
+    if (!m_runOpen || !(m_runState == m_state.ch)) {
+        flushRun();
+        m_runState = m_state.ch;
+        m_runOpen = true;
+    }
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        // Control characters other than tab and line break have no place in text.
+        if (u < 0x20 && u != '\t')
+            continue;
+        m_run.append(c);
+    }
+    m_paraHasText = true;
+}
+
+QTextCharFormat Reader::formatFor(const CharState &s)
+{
+    for (const auto &[state, format] : m_formatCache) {
+        if (state == s)
+            return format;
+    }
+    QTextCharFormat format;
+    auto font = m_fonts.constFind(s.font < 0 ? m_defaultFont : s.font);
+    if (font != m_fonts.cend() && !font->name.isEmpty())
+        format.setFontFamilies({font->name});
+    format.setFontPointSize(s.halfPoints / 2.0);
+    if (s.color > 0 && s.color < m_colors.size() && m_colors[s.color].isValid())
+        format.setForeground(m_colors[s.color]);
+    if (s.bold)
+        format.setFontWeight(QFont::Bold);
+    if (s.italic)
+        format.setFontItalic(true);
+    if (s.underline)
+        format.setFontUnderline(true);
+    if (s.strike)
+        format.setFontStrikeOut(true);
+    if (m_formatCache.size() >= 64)
+        m_formatCache.erase(m_formatCache.begin());
+    m_formatCache.emplace_back(s, format);
+    return format;
+}
+
+// Replaces surrogates without their partner, which would corrupt the document.
+void fixSurrogates(QString &text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            ++i;
+        } else if (c.isSurrogate()) {
+            text[i] = QChar::ReplacementCharacter;
+        }
+    }
+}
+
+void Reader::flushRun()
+{
+    if (!m_runOpen)
+        return;
+    if (!m_run.isEmpty()) {
+        fixSurrogates(m_run);
+        m_cursor.insertText(m_run, formatFor(m_runState));
+        m_run.clear();
+    }
+    m_runOpen = false;
+}
+
+void Reader::endParagraph()
+{
+    flushBytes();
+    flushRun();
+    m_pendingCellTab = false;
+    const ParaState &p = m_state.para;
+    QTextBlockFormat format;
+    format.setAlignment(p.align);
+    double left = twipsToPixels(p.leftIndent);
+    double first = twipsToPixels(p.firstIndent);
+    if (m_paraBullet) {
+        left = std::max(0.0, twipsToPixels(p.leftIndent - kListIndentTwips));
+        first = twipsToPixels(p.firstIndent + kBulletHangTwips);
+    }
+    if (left != 0)
+        format.setLeftMargin(left);
+    if (first != 0)
+        format.setTextIndent(first);
+    m_cursor.setBlockFormat(format);
+    if (!m_paraHasText)
+        m_cursor.setBlockCharFormat(formatFor(m_state.ch)); // keeps an empty line's height
+    if (m_paraBullet) {
+        if (m_list) {
+            m_list->add(m_cursor.block());
+        } else {
+            QTextListFormat listFormat;
+            listFormat.setStyle(QTextListFormat::ListDisc);
+            listFormat.setIndent(1);
+            m_list = m_cursor.createList(listFormat);
+        }
+    } else {
+        m_list = nullptr;
+    }
+    m_paraBullet = false;
+    m_paraHasText = false;
+}
+
+void Reader::paragraphBreak()
+{
+    if (m_state.dest != Dest::Text)
+        return;
+    endParagraph();
+    m_cursor.insertBlock(QTextBlockFormat(), formatFor(m_state.ch));
+    ++m_paragraphs;
+}
+
+void Reader::beginGroup()
+{
+    flushBytes();
+    m_ucSkip = 0;
+    m_stack.push_back(m_state);
+}
+
+// Returns false when the root group has been closed.
+bool Reader::endGroup()
+{
+    flushBytes();
+    m_ucSkip = 0;
+    m_ignorableNext = false;
+    if (m_stack.empty())
+        return false; // the root group
+    const State closing = m_state;
+    m_state = m_stack.back();
+    m_stack.pop_back();
+    if (closing.dest == Dest::FontTable && m_state.dest == Dest::FontTable &&
+        !m_fontName.trimmed().isEmpty()) {
+        // An entry without its ';'.
+        if (m_tableFont >= 0 && (m_fonts.size() < kMaxFonts || m_fonts.contains(m_tableFont)))
+            m_fonts[m_tableFont].name = m_fontName.trimmed();
+        m_fontName.clear();
+    }
+    if (closing.dest == Dest::ListText && m_state.dest != Dest::ListText) {
+        // A bullet becomes the paragraph's list; a number or other label stays as text.
+        if (isBulletMarker(m_listText))
+            m_paraBullet = true;
+        else if (m_state.dest == Dest::Text)
+            appendText(m_listText);
+        m_listText.clear();
+    }
+    return true;
+}
+
+void Reader::skipBinary(int length)
+{
+    const auto left = m_end - m_p;
+    m_p += std::min<std::ptrdiff_t>(std::max(0, length), left);
+}
+
+void Reader::controlSymbol(char c)
+{
+    switch (c) {
+    case '\\':
+    case '{':
+    case '}':
+        appendChar(char16_t(c));
+        break;
+    case '~':
+        appendChar(0x00A0);
+        break;
+    case '-':
+        appendChar(0x00AD);
+        break;
+    case '_':
+        appendChar(0x2011);
+        break;
+    case '*':
+        m_ignorableNext = true;
+        break;
+    case '\n':
+    case '\r':
+        paragraphBreak(); // a backslash before a line end is \par
+        break;
+    case '\t':
+        appendChar('\t');
+        break;
+    default:
+        break; // \: \| and unknown symbols
+    }
+}
+
+void Reader::controlWord(std::string_view word, bool hasParam, int param)
+{
+    const bool ignorable = m_ignorableNext;
+    m_ignorableNext = false;
+    const KwEntry *entry = findKeyword(word);
+    const bool destination = entry && (entry->kw == Kw::DestSkip || entry->kw == Kw::FontTable ||
+                                       entry->kw == Kw::ColorTable || entry->kw == Kw::Pn);
+    if (!entry || (ignorable && !destination)) {
+        // An unknown destination marked ignorable is skipped with its group.
+        if (ignorable)
+            m_state.dest = Dest::Skip;
+        return;
+    }
+    if (m_state.dest == Dest::Skip && entry->kw != Kw::Bin)
+        return;
+    CharState &ch = m_state.ch;
+    ParaState &para = m_state.para;
+    const auto on = [&] { return !hasParam || param != 0; };
+    switch (entry->kw) {
+    case Kw::DestSkip:
+        m_state.dest = Dest::Skip;
+        break;
+    case Kw::FontTable:
+        m_state.dest = Dest::FontTable;
+        break;
+    case Kw::ColorTable:
+        m_state.dest = Dest::ColorTable;
+        break;
+    case Kw::ListText:
+    case Kw::PnText:
+        if (m_state.dest == Dest::Text) {
+            m_state.dest = Dest::ListText;
+            m_listText.clear();
+        } else {
+            m_state.dest = Dest::Skip;
+        }
+        break;
+    case Kw::Pn:
+        m_state.dest = Dest::Pn;
+        break;
+    case Kw::PnLvlBlt:
+        if (m_state.dest == Dest::Pn)
+            m_paraBullet = true;
+        break;
+    case Kw::Par:
+        paragraphBreak();
+        break;
+    case Kw::Sect:
+    case Kw::Page:
+        // A page or section break ends the paragraph it falls in, no more.
+        if (m_paraHasText)
+            paragraphBreak();
+        break;
+    case Kw::Row:
+        m_pendingCellTab = false;
+        if (m_paraHasText)
+            paragraphBreak();
+        break;
+    case Kw::Cell:
+        if (m_state.dest == Dest::Text) {
+            if (m_pendingCellTab) {
+                // The cell before this one was empty: its separator is due now.
+                m_pendingCellTab = false;
+                appendChar('\t');
+            }
+            m_pendingCellTab = true;
+        }
+        break;
+    case Kw::Line:
+        appendChar(0x2028);
+        break;
+    case Kw::Tab:
+        appendChar('\t');
+        break;
+    case Kw::Bullet:
+        appendChar(0x2022);
+        break;
+    case Kw::Emdash:
+        appendChar(0x2014);
+        break;
+    case Kw::Endash:
+        appendChar(0x2013);
+        break;
+    case Kw::Emspace:
+        appendChar(0x2003);
+        break;
+    case Kw::Enspace:
+        appendChar(0x2002);
+        break;
+    case Kw::Qmspace:
+        appendChar(0x2005);
+        break;
+    case Kw::Lquote:
+        appendChar(0x2018);
+        break;
+    case Kw::Rquote:
+        appendChar(0x2019);
+        break;
+    case Kw::Ldblquote:
+        appendChar(0x201C);
+        break;
+    case Kw::Rdblquote:
+        appendChar(0x201D);
+        break;
+    case Kw::Bin:
+        skipBinary(hasParam ? param : 0);
+        break;
+    case Kw::Plain:
+        ch = CharState();
+        break;
+    case Kw::Bold:
+        ch.bold = on();
+        break;
+    case Kw::Italic:
+        ch.italic = on();
+        break;
+    case Kw::Underline:
+        ch.underline = on();
+        break;
+    case Kw::UlNone:
+        ch.underline = false;
+        break;
+    case Kw::Strike:
+        ch.strike = on();
+        break;
+    case Kw::Hidden:
+        ch.hidden = on();
+        break;
+    case Kw::Font:
+        if (m_state.dest == Dest::FontTable) {
+            if (!m_fontName.trimmed().isEmpty() && m_tableFont >= 0 &&
+                (m_fonts.size() < kMaxFonts || m_fonts.contains(m_tableFont)))
+                m_fonts[m_tableFont].name = m_fontName.trimmed();
+            m_fontName.clear();
+            m_tableFont = hasParam ? param : 0;
+        } else {
+            ch.font = hasParam ? param : 0;
+        }
+        break;
+    case Kw::FontSize:
+        ch.halfPoints = std::clamp(hasParam ? param : 24, kMinHalfPoints, kMaxHalfPoints);
+        break;
+    case Kw::Color:
+        ch.color = std::max(0, hasParam ? param : 0);
+        break;
+    case Kw::Unicode:
+        if (hasParam) {
+            const bool valid = param >= -32768 && param <= 65535;
+            appendChar(valid ? char16_t(param < 0 ? param + 65536 : param)
+                             : char16_t(QChar::ReplacementCharacter));
+            m_ucSkip = m_state.uc;
+        }
+        break;
+    case Kw::Uc:
+        m_state.uc = std::clamp(hasParam ? param : 1, 0, 16);
+        break;
+    case Kw::Pard:
+        para = ParaState();
+        break;
+    case Kw::Ql:
+        para.align = Qt::AlignLeft;
+        break;
+    case Kw::Qc:
+        para.align = Qt::AlignHCenter;
+        break;
+    case Kw::Qr:
+        para.align = Qt::AlignRight;
+        break;
+    case Kw::Qj:
+        para.align = Qt::AlignJustify;
+        break;
+    case Kw::Fi:
+        para.firstIndent = std::clamp(hasParam ? param : 0, -kMaxIndentTwips, kMaxIndentTwips);
+        break;
+    case Kw::Li:
+        para.leftIndent = std::clamp(hasParam ? param : 0, -kMaxIndentTwips, kMaxIndentTwips);
+        break;
+    case Kw::Ansi:
+        m_codePage = 1252;
+        break;
+    case Kw::Mac:
+        m_codePage = 10000;
+        break;
+    case Kw::Pc:
+        m_codePage = 437;
+        break;
+    case Kw::Pca:
+        m_codePage = 850;
+        break;
+    case Kw::AnsiCpg:
+        if (hasParam && param > 0)
+            m_codePage = param;
+        break;
+    case Kw::Deff:
+        if (hasParam)
+            m_defaultFont = param;
+        break;
+    case Kw::FCharset:
+        if (m_state.dest == Dest::FontTable && m_tableFont >= 0 &&
+            (m_fonts.size() < kMaxFonts || m_fonts.contains(m_tableFont)))
+            m_fonts[m_tableFont].codePage = codePageForCharset(hasParam ? param : 0);
+        break;
+    case Kw::Red:
+        m_red = hasParam ? param : 0;
+        break;
+    case Kw::Green:
+        m_green = hasParam ? param : 0;
+        break;
+    case Kw::Blue:
+        m_blue = hasParam ? param : 0;
+        break;
+    }
+}
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+bool isLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+bool Reader::run(QString *error)
+{
+    m_stack.reserve(64);
+    // The caller has checked for "{\rtf"; the opening brace is the root group.
+    if (m_p < m_end && *m_p == '{') {
+        ++m_p;
+    }
+    bool ok = true;
+    while (m_p < m_end) {
+        const char c = *m_p++;
+        if (c == '{') {
+            if (int(m_stack.size()) >= RtfReader::kMaxDepth) {
+                if (error)
+                    *error = QStringLiteral("The RTF groups are nested too deeply.");
+                ok = false;
+                break;
+            }
+            beginGroup();
+            continue;
+        }
+        if (c == '}') {
+            if (!endGroup())
+                break; // the end of the root group ends the document
+            continue;
+        }
+        if (c == '\\') {
+            if (m_p >= m_end)
+                break;
+            const char n = *m_p;
+            if (isLetter(n)) {
+                char word[kMaxWordLength + 1];
+                int len = 0;
+                while (m_p < m_end && isLetter(*m_p)) {
+                    if (len < kMaxWordLength)
+                        word[len++] = *m_p;
+                    ++m_p;
+                }
+                bool negative = false;
+                bool hasParam = false;
+                long long value = 0;
+                if (m_p < m_end && *m_p == '-' && m_p + 1 < m_end && isDigit(m_p[1])) {
+                    negative = true;
+                    ++m_p;
+                }
+                int digits = 0;
+                while (m_p < m_end && isDigit(*m_p)) {
+                    if (digits++ < kMaxParamDigits)
+                        value = value * 10 + (*m_p - '0');
+                    hasParam = true;
+                    ++m_p;
+                }
+                if (m_p < m_end && *m_p == ' ')
+                    ++m_p;
+                value = std::min<long long>(value, 0x7fffffff);
+                const int param = int(negative ? -value : value);
+                const std::string_view name(word, size_t(len));
+                if (m_ucSkip > 0 && name != "bin") {
+                    --m_ucSkip;
+                    continue;
+                }
+                if (name != "u")
+                    flushBytes();
+                controlWord(name, hasParam, param);
+                continue;
+            }
+            ++m_p;
+            if (n == '\'') {
+                const int hi = m_p < m_end ? hexValue(*m_p) : -1;
+                const int lo = m_p + 1 < m_end ? hexValue(m_p[1]) : -1;
+                if (hi < 0 || lo < 0) {
+                    if (hi >= 0)
+                        ++m_p; // one digit only: drop it with the escape
+                    continue;
+                }
+                m_p += 2;
+                if (m_ucSkip > 0) {
+                    --m_ucSkip;
+                    continue;
+                }
+                hexByte(hi * 16 + lo);
+                continue;
+            }
+            if (m_ucSkip > 0) {
+                --m_ucSkip;
+                continue;
+            }
+            flushBytes();
+            controlSymbol(n);
+            continue;
+        }
+        if (c == '\r' || c == '\n')
+            continue;
+        if (m_ucSkip > 0) {
+            --m_ucSkip;
+            continue;
+        }
+        if (m_state.dest == Dest::Skip)
+            continue;
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            // 8-bit text outside \'hh: bytes of the code page.
+            hexByte(static_cast<unsigned char>(c));
+            continue;
+        }
+        flushBytes();
+        if (c == 0)
+            continue;
+        // Plain ASCII text: take the whole stretch at once.
+        const char *start = m_p - 1;
+        while (m_p < m_end && static_cast<unsigned char>(*m_p) >= 0x20 &&
+               static_cast<unsigned char>(*m_p) < 0x80 && *m_p != '\\' && *m_p != '{' &&
+               *m_p != '}')
+            ++m_p;
+        appendText(QString::fromLatin1(start, m_p - start));
+    }
+    finish();
+    return ok;
+}
+
+void Reader::finish()
+{
+    // Text of a paragraph still open when the data ends belongs to the document.
+    flushBytes();
+    flushRun();
+    const bool trailingEmpty = m_paragraphs > 0 && !m_paraHasText && m_cursor.block().length() == 1;
+    if (trailingEmpty) {
+        // The final \par closes the last paragraph; it does not open an empty one.
+        m_cursor.deletePreviousChar();
+    } else {
+        endParagraph();
+    }
+}
+
+} // namespace
+
+bool RtfReader::read(const QByteArray &data, QTextDocument &document, QString *error)
+{
+    document.clear();
+    Reader reader(data, document);
+    QTextCursor batch(&document);
+    batch.beginEditBlock();
+    const bool ok = reader.run(error);
+    batch.endEditBlock();
+    return ok;
+}
+
+} // namespace platform::rtf

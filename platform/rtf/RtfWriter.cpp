@@ -1,0 +1,257 @@
+#include "platform/rtf/RtfWriter.h"
+
+#include "platform/rtf/RtfCommon.h"
+
+#include <QColor>
+#include <QHash>
+#include <QList>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextList>
+
+#include <cmath>
+
+namespace platform::rtf {
+
+namespace {
+
+QString familyOf(const QTextCharFormat &format, const QTextDocument &document)
+{
+    const QStringList families = format.fontFamilies().toStringList();
+    if (!families.isEmpty() && !families.first().isEmpty())
+        return families.first();
+    return document.defaultFont().family();
+}
+
+int halfPointsOf(const QTextCharFormat &format, const QTextDocument &document)
+{
+    double points = 0;
+    if (format.hasProperty(QTextFormat::FontPointSize))
+        points = format.fontPointSize();
+    else if (format.hasProperty(QTextFormat::FontPixelSize))
+        points = format.intProperty(QTextFormat::FontPixelSize) * 72.0 / 96.0;
+    if (points <= 0)
+        points = document.defaultFont().pointSizeF();
+    if (points <= 0)
+        points = 12;
+    return std::max(1, int(std::lround(points * 2)));
+}
+
+bool underlined(const QTextCharFormat &format)
+{
+    return format.fontUnderline() || format.underlineStyle() != QTextCharFormat::NoUnderline;
+}
+
+void appendEscaped(QByteArray &out, QStringView text)
+{
+    for (const QChar qc : text) {
+        const char16_t c = qc.unicode();
+        switch (c) {
+        case '\\':
+            out += "\\\\";
+            continue;
+        case '{':
+            out += "\\{";
+            continue;
+        case '}':
+            out += "\\}";
+            continue;
+        case '\t':
+            out += "\\tab ";
+            continue;
+        case 0x2028: // line break inside a paragraph
+        case '\n':
+        case '\r':
+        case 0x000B:
+            out += "\\line ";
+            continue;
+        case 0x00A0:
+            out += "\\~";
+            continue;
+        case 0x00AD:
+            out += "\\-";
+            continue;
+        case 0x2011:
+            out += "\\_";
+            continue;
+        case 0xFFFC:
+            continue; // inline objects are not written
+        default:
+            break;
+        }
+        if (c >= 0x20 && c < 0x80) {
+            out += char(c);
+            continue;
+        }
+        if (c < 0x20)
+            continue;
+        const int b = encodeCp1252(c);
+        if (b >= 0) {
+            static const char hex[] = "0123456789abcdef";
+            out += "\\'";
+            out += hex[b >> 4];
+            out += hex[b & 15];
+        } else {
+            // \uN takes a signed 16-bit value; one '?' for readers without Unicode.
+            out += "\\u";
+            out += QByteArray::number(int(std::int16_t(c)));
+            out += '?';
+        }
+    }
+}
+
+struct Tables {
+    QList<QString> fonts;
+    QHash<QString, int> fontIndex;
+    QList<QRgb> colors; // entry 0 of the colour table is the automatic colour
+    QHash<QRgb, int> colorIndex;
+
+    int font(const QString &family)
+    {
+        auto it = fontIndex.constFind(family);
+        if (it != fontIndex.cend())
+            return *it;
+        fonts.append(family);
+        return fontIndex[family] = int(fonts.size()) - 1;
+    }
+    int color(const QTextCharFormat &format)
+    {
+        if (format.foreground().style() == Qt::NoBrush)
+            return 0;
+        const QRgb rgb = format.foreground().color().rgb() | 0xff000000u;
+        auto it = colorIndex.constFind(rgb);
+        if (it != colorIndex.cend())
+            return *it;
+        colors.append(rgb);
+        return colorIndex[rgb] = int(colors.size());
+    }
+};
+
+void appendCharFormat(QByteArray &out, const QTextCharFormat &format, const QTextDocument &document,
+                      Tables &tables)
+{
+    out += "\\f" + QByteArray::number(tables.font(familyOf(format, document)));
+    out += "\\fs" + QByteArray::number(halfPointsOf(format, document));
+    const int color = tables.color(format);
+    if (color)
+        out += "\\cf" + QByteArray::number(color);
+    if (format.fontWeight() >= QFont::DemiBold)
+        out += "\\b";
+    if (format.fontItalic())
+        out += "\\i";
+    if (underlined(format))
+        out += "\\ul";
+    if (format.fontStrikeOut())
+        out += "\\strike";
+    out += ' ';
+}
+
+void appendParagraphFormat(QByteArray &out, const QTextBlock &block, int bulletFont)
+{
+    const QTextBlockFormat format = block.blockFormat();
+    out += "\\pard";
+    const Qt::Alignment align = format.alignment() & Qt::AlignHorizontal_Mask;
+    if (align & Qt::AlignHCenter)
+        out += "\\qc";
+    else if (align & Qt::AlignJustify)
+        out += "\\qj";
+    else if (align & Qt::AlignRight)
+        out += "\\qr";
+    else
+        out += "\\ql";
+    int first = pixelsToTwips(format.textIndent());
+    int left = pixelsToTwips(format.leftMargin());
+    const bool bullet = block.textList() != nullptr;
+    if (bullet) {
+        left += kListIndentTwips;
+        first -= kBulletHangTwips;
+    }
+    if (first)
+        out += "\\fi" + QByteArray::number(first);
+    if (left)
+        out += "\\li" + QByteArray::number(left);
+    if (bullet) {
+        // The bullet as readers of list tables and older readers both see it.
+        const QByteArray font = QByteArray::number(bulletFont);
+        out += "{\\pntext\\f" + font + "\\'b7\\tab}";
+        out += "{\\*\\pn\\pnlvlblt\\pnf" + font + "\\pnindent0{\\pntxtb\\'b7}}";
+    }
+    out += ' ';
+}
+
+} // namespace
+
+QByteArray RtfWriter::write(const QTextDocument &document, int from, int to)
+{
+    const int end = document.characterCount() - 1; // without the final paragraph mark
+    if (to < 0 || to > end)
+        to = end;
+    from = std::clamp(from, 0, to);
+
+    Tables tables;
+    QByteArray body;
+    body.reserve((to - from) * 2 + 256);
+    // The document's own font comes first, so that \deff0 names it.
+    tables.font(document.defaultFont().family());
+    int bulletFont = -1;
+    for (QTextBlock b = document.findBlock(from); b.isValid() && b.position() <= to; b = b.next()) {
+        if (b.textList()) {
+            bulletFont = tables.font(QStringLiteral("Symbol"));
+            break;
+        }
+    }
+
+    QTextBlock block = document.findBlock(from);
+    for (; block.isValid() && block.position() <= to; block = block.next()) {
+        if (block.position() + block.length() - 1 < from)
+            continue;
+        appendParagraphFormat(body, block, bulletFont);
+        bool wroteRun = false;
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const int fStart = std::max(from, fragment.position());
+            const int fEnd = std::min(to, fragment.position() + fragment.length());
+            if (fStart >= fEnd)
+                continue;
+            body += '{';
+            appendCharFormat(body, fragment.charFormat(), document, tables);
+            const QString text = fragment.text();
+            appendEscaped(body, QStringView(text).mid(fStart - fragment.position(), fEnd - fStart));
+            body += '}';
+            wroteRun = true;
+        }
+        const bool lastOfRange = block.position() + block.length() - 1 >= to;
+        if (!wroteRun) {
+            // An empty paragraph keeps its character format, so its height survives.
+            body += '{';
+            appendCharFormat(body, block.charFormat(), document, tables);
+            body += "\\par}\n";
+        } else if (!lastOfRange || to == end) {
+            body += "\\par\n";
+        }
+        if (lastOfRange)
+            break;
+    }
+    // A selection that ends inside a paragraph ends without a paragraph mark.
+
+    QByteArray out;
+    out.reserve(body.size() + 512);
+    out += "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1{\\fonttbl";
+    for (int i = 0; i < tables.fonts.size(); ++i) {
+        out += "{\\f" + QByteArray::number(i);
+        out += i == bulletFont ? "\\ftech\\fcharset2 " : "\\fnil\\fcharset0 ";
+        appendEscaped(out, tables.fonts[i]);
+        out += ";}";
+    }
+    out += "}\n{\\colortbl ;";
+    for (const QRgb rgb : tables.colors) {
+        out += "\\red" + QByteArray::number(qRed(rgb)) + "\\green" +
+               QByteArray::number(qGreen(rgb)) + "\\blue" + QByteArray::number(qBlue(rgb)) + ';';
+    }
+    out += "}\n\\viewkind4\n";
+    out += body;
+    out += "}\n";
+    return out;
+}
+
+} // namespace platform::rtf
