@@ -6,6 +6,7 @@
 #include "platform/Dialogs.h"
 #include "platform/RichEdit.h"
 #include "platform/Services.h"
+#include "platform/SyntheticInput.h"
 #include "settings/IniFile.h"
 
 #include <QAction>
@@ -637,11 +638,16 @@ bool TEditor::eventFilter(QObject *watched, QEvent *event)
             }
         }
     }
-    if (event->type() == QEvent::KeyRelease &&
+    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) &&
         (watched == FontName || watched == FontName->lineEdit() || watched == FontSize)) {
         const auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
-            pressKey(VkTab);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && !key->isAutoRepeat()) {
+            // Enter may also choose the face; its release alone moves the
+            // focus on, so that only one Tab is pressed.
+            m_enterHeld = event->type() == QEvent::KeyPress;
+            if (!m_enterHeld)
+                pressKey(VkTab);
+        }
     }
     if (event->type() == QEvent::MouseButtonPress &&
         (watched == boldbutton || watched == italicbutton || watched == underlinebutton)) {
@@ -655,7 +661,9 @@ bool TEditor::eventFilter(QObject *watched, QEvent *event)
 
 void TEditor::pressKey(quint16 virtualKey)
 {
-    Q_UNUSED(virtualKey);
+    // Through the desktop's input stream, so that the key reaches whichever
+    // control has the focus by the time it arrives.
+    platform::services().input().PostKeyEx32(virtualKey, 0, false);
 }
 
 // --- Format of the selection -----------------------------------------------
@@ -708,12 +716,7 @@ void TEditor::styleButtonClick(QToolButton *button)
         a.italic = down;
     else
         a.underline = down;
-    QTextCharFormat f;
-    f.setFontWeight(a.bold ? QFont::Bold : QFont::Normal);
-    f.setFontItalic(a.italic);
-    f.setFontUnderline(a.underline);
-    f.setFontStrikeOut(a.strikeOut);
-    memo->mergeCurrentCharFormat(f);
+    memo->setSelAttributes(a, platform::CharStyle);
     memoSelectionChange();
 }
 
@@ -759,11 +762,12 @@ void TEditor::FontNameChange()
         return;
     const int index = FontName->currentIndex();
     if (index >= 0) {
-        QTextCharFormat f;
-        f.setFontFamilies(QStringList{FontName->itemText(index)});
-        memo->mergeCurrentCharFormat(f);
+        platform::CharAttributes a;
+        a.face = FontName->itemText(index);
+        memo->setSelAttributes(a, platform::CharFace);
     }
-    pressKey(VkTab);
+    if (!m_enterHeld)
+        pressKey(VkTab);
 }
 
 void TEditor::FontSizeChange()
@@ -789,9 +793,9 @@ void TEditor::FontSizeChange()
     // A size below one point would make the text invisible: it is not applied.
     if (size < 1)
         return;
-    QTextCharFormat f;
-    f.setFontPointSize(size);
-    memo->mergeCurrentCharFormat(f);
+    platform::CharAttributes a;
+    a.size = size;
+    memo->setSelAttributes(a, platform::CharSize);
 }
 
 void TEditor::ColorBoxClick()
@@ -800,9 +804,9 @@ void TEditor::ColorBoxClick()
     if (!chosen.isValid())
         return;
     ColorBox->setColorValue(colorValue(chosen));
-    QTextCharFormat f;
-    f.setForeground(chosen);
-    memo->mergeCurrentCharFormat(f);
+    platform::CharAttributes a;
+    a.color = chosen;
+    memo->setSelAttributes(a, platform::CharColor);
     pressKey(VkTab);
 }
 
@@ -888,22 +892,22 @@ void TEditor::applyDefaultFont(DefaultFontUse use)
         ini.readString(DefaultFont, QStringLiteral("Tstyle"),
                        use == DefaultFontUse::PlainFont ? QStringLiteral("regular") : QString());
 
-    QTextCharFormat f;
-    f.setFontFamilies(QStringList{face});
-    if (size >= 1)
-        f.setFontPointSize(size);
+    platform::CharAttributes a;
+    a.face = face;
+    a.size = size; // below one point the size stays as it is
+    // The colour button takes the stored colour, the text the button's.
     ColorBox->setColorValue(color);
-    if (ColorBox->colorValue() < 0)
-        f.setForeground(QBrush()); // the automatic text colour
-    else
-        f.setForeground(ColorBox->color());
+    a.autoColor = ColorBox->colorValue() < 0;
+    a.color = ColorBox->color();
+    unsigned fields = platform::CharFace | platform::CharSize | platform::CharColor;
     if (const auto style = styleOfWord(word)) {
-        f.setFontWeight(style->bold ? QFont::Bold : QFont::Normal);
-        f.setFontItalic(style->italic);
-        f.setFontUnderline(style->underline);
-        f.setFontStrikeOut(false);
+        a.bold = style->bold;
+        a.italic = style->italic;
+        a.underline = style->underline;
+        a.strikeOut = false;
+        fields |= platform::CharStyle;
     }
-    memo->mergeCurrentCharFormat(f);
+    memo->setSelAttributes(a, fields);
     if (use != DefaultFontUse::AtInsertionPoint)
         memoSelectionChange();
 }
@@ -1008,23 +1012,18 @@ void TEditor::WordWrap1Click()
 
 void TEditor::Removeleadingspaces1Click()
 {
-    // Only the blanks and control characters at each line's start are
-    // removed, so the rest of every line keeps its own formatting, and a line
-    // of any length is handled whole.
+    // Every line is rewritten without the blanks and control characters at
+    // its start. The control replaces only what differs, so the rest of each
+    // line keeps its own formatting; a line of any length is handled whole.
     const int caret = memo->textCursor().position();
     QTextCursor edit(memo->document());
-    edit.beginEditBlock();
+    edit.beginEditBlock(); // one undo step for the whole command
     for (int i = 0; i < memo->lineCount(); ++i) {
         const QString text = memo->line(i);
         qsizetype n = 0;
         while (n < text.size() && text.at(n).unicode() < 33)
             ++n;
-        if (n == 0)
-            continue;
-        const int start = memo->lineStart(i);
-        edit.setPosition(start);
-        edit.setPosition(start + static_cast<int>(n), QTextCursor::KeepAnchor);
-        edit.removeSelectedText();
+        memo->replaceLine(i, text.mid(n));
     }
     edit.endEditBlock();
     QTextCursor cursor = memo->textCursor();

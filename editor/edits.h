@@ -219,6 +219,8 @@ private:
     QPrintDialog *m_printDialog = nullptr;
     QPrintDialog *m_printerSetupDialog = nullptr;
 
+    // Enter is down in the face box or the size field.
+    bool m_enterHeld = false;
     // Outer size to give the window once the window manager has framed it.
     QSize m_pendingOuterSize;
 };

@@ -12,6 +12,7 @@
 #include "tests/support/TestFolder.h"
 
 #include <QClipboard>
+#include <QColorDialog>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFontInfo>
@@ -119,6 +120,7 @@ private slots:
     void fontSizeLettersShowError();
     void fontSizeSpinButtons();
     void fontNameChoice();
+    void colorChoice();
     void popupMenuEnabling();
     void wordWrapToggle();
     void removeLeadingSpaces_data();
@@ -340,7 +342,7 @@ void tst_edits::ctrlJDoesNothing()
     QTRY_VERIFY(m_editor->boldbutton->isChecked());
     QCOMPARE(m_editor->memo->toPlainText(), QStringLiteral("line one"));
     QCOMPARE(m_editor->memo->textCursor().position(), caret);
-    Q_UNUSED(before);
+    QCOMPARE(m_editor->memo->toHtml(), before);
 }
 
 void tst_edits::plainFontShortcut()
@@ -617,6 +619,37 @@ void tst_edits::fontNameChoice()
     QCOMPARE(m_editor->memo->toPlainText(), QStringLiteral("faced"));
 }
 
+void tst_edits::colorChoice()
+{
+    typeText(QStringLiteral("coloured"));
+    m_editor->memo->selectAll();
+    QColor offered;
+    ModalHandler pick([&](QWidget *w) {
+        auto *dialog = qobject_cast<QColorDialog *>(w);
+        QVERIFY(dialog);
+        offered = dialog->currentColor();
+        dialog->setCurrentColor(QColor(0x20, 0x80, 0x40));
+        dialog->accept();
+    });
+    const QPoint at = m_editor->ColorBox->mapTo(m_editor, QPoint(13, 13));
+    Desktop::click(m_editor->winId(), at.x(), at.y());
+    QTRY_VERIFY(pick.seen());
+    QCOMPARE(offered, QColor(Qt::black)); // the button's colour is preselected
+    QTRY_COMPARE(m_editor->memo->selAttributes().color, QColor(0x20, 0x80, 0x40));
+    QCOMPARE(m_editor->ColorBox->colorValue(), 0x408020);
+    // The Tab key press moves the focus on to the text area, which keeps its text.
+    QTRY_VERIFY(m_editor->memo->hasFocus());
+    QCOMPARE(m_editor->memo->toPlainText(), QStringLiteral("coloured"));
+
+    // Cancel changes nothing.
+    ModalHandler cancel([](QWidget *w) { static_cast<QDialog *>(w)->reject(); });
+    Desktop::click(m_editor->winId(), at.x(), at.y());
+    QTRY_VERIFY(cancel.seen());
+    QTRY_VERIFY(!QApplication::activeModalWidget());
+    QCOMPARE(m_editor->memo->selAttributes().color, QColor(0x20, 0x80, 0x40));
+    QCOMPARE(m_editor->ColorBox->colorValue(), 0x408020);
+}
+
 void tst_edits::popupMenuEnabling()
 {
     typeText(QStringLiteral("menu"));
@@ -724,7 +757,7 @@ void tst_edits::openDocument_data()
                          << QByteArray("{\\rtf1\\ansi{\\fonttbl{\\f0 DejaVu Sans;}}\\f0\\fs28 "
                                        "plain \\b bold\\b0  end\\par}")
                          << "plain bold end"
-                         << "DejaVu Sans" << 7;
+                         << "DejaVu Sans" << 6;
     QTest::newRow("plain text") << "notes.txt" << QByteArray("first line\nsecond line\n")
                                 << "first line\nsecond line\n"
                                 << "Liberation Mono" << -1;
