@@ -1,5 +1,6 @@
 #include "edits.h"
 
+#include "TMemo.h"
 #include "ToolbarIcons.h"
 #include "platform/AppError.h"
 #include "platform/AppWindows.h"
@@ -235,7 +236,7 @@ TEditor::TEditor(QWidget *parent) : QWidget(parent, Qt::Window)
     toolbar->setFixedHeight(ToolbarHeight);
     layout->addWidget(toolbar);
 
-    memo = new platform::RichEdit(this);
+    memo = new TMemo(this);
     memo->setObjectName(QStringLiteral("memo"));
     layout->addWidget(memo, 1);
 

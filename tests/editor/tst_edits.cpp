@@ -1,5 +1,7 @@
 #include "editor/edits.h"
 
+#include "editor/TMemo.h"
+
 #include "app/QuilletApplication.h"
 #include "app/TrayT1.h"
 #include "platform/AppError.h"
@@ -121,6 +123,7 @@ private slots:
     void fontSizeSpinButtons();
     void fontNameChoice();
     void colorChoice();
+    void selectionMarginSelectsLines();
     void popupMenuEnabling();
     void wordWrapToggle();
     void removeLeadingSpaces_data();
@@ -617,6 +620,30 @@ void tst_edits::fontNameChoice()
     QTRY_COMPARE(m_editor->memo->selAttributes().face, QStringLiteral("DejaVu Sans Mono"));
     QTRY_VERIFY(m_editor->memo->hasFocus());
     QCOMPARE(m_editor->memo->toPlainText(), QStringLiteral("faced"));
+}
+
+void tst_edits::selectionMarginSelectsLines()
+{
+    m_editor->memo->setPlainText(QStringLiteral("first line\nsecond line\nthird line"));
+    auto *memo = static_cast<TMemo *>(m_editor->memo);
+    QWidget *margin = memo->selectionMargin();
+    QVERIFY(margin->isVisible());
+    QTextCursor second(memo->document()->findBlockByNumber(1));
+    const int y = memo->cursorRect(second).center().y();
+    const QPoint at = margin->mapTo(m_editor, QPoint(TMemo::MarginWidth / 2, y));
+    Desktop::click(m_editor->winId(), at.x(), at.y());
+    QTRY_COMPARE(memo->textCursor().selectedText(), QStringLiteral("second line\u2029"));
+
+    // Dragging down the margin extends the selection by whole lines.
+    QTextCursor third(memo->document()->findBlockByNumber(2));
+    const QPoint to = margin->mapTo(m_editor, QPoint(2, memo->cursorRect(third).center().y()));
+    QTest::mousePress(margin, Qt::LeftButton, {}, QPoint(2, y));
+    QMouseEvent move(QEvent::MouseMove, QPointF(2, margin->mapFrom(m_editor, to).y()),
+                     margin->mapToGlobal(QPointF(2, margin->mapFrom(m_editor, to).y())),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(margin, &move);
+    QTest::mouseRelease(margin, Qt::LeftButton, {}, margin->mapFrom(m_editor, to));
+    QCOMPARE(memo->textCursor().selectedText(), QStringLiteral("second line\u2029third line"));
 }
 
 void tst_edits::colorChoice()
