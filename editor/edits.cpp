@@ -57,6 +57,7 @@ constexpr int ToolbarHeight = 31;
 constexpr int ButtonSize = 27;
 constexpr int IndentStep = 20; // points
 
+constexpr qint64 PendingKeyLifetimeMs = 1000;
 constexpr quint16 VkTab = 9;
 constexpr quint16 VkHome = 36;
 
@@ -581,23 +582,33 @@ bool TEditor::event(QEvent *event)
                 resize(target - frame);
         }
     }
+    if (event->type() == QEvent::WindowActivate && m_pendingKey) {
+        const quint16 key = m_pendingKey;
+        m_pendingKey = 0;
+        if (m_pendingKeyAge.elapsed() < PendingKeyLifetimeMs)
+            pressKey(key);
+    }
     return QWidget::event(event);
 }
 
 void TEditor::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    // Brings the program's taskbar entry up and the window to the front.
     auto &windows = platform::services().appWindows();
     windows.minimizeTaskbarEntry();
     windows.restoreTaskbarEntry();
+    windows.bringToFront(this);
     memoSelectionChange();
 }
 
 void TEditor::parkAndHide()
 {
-    move(x() - ParkOffset, y());
-    platform::services().appWindows().hideTaskbarEntry();
+    // Hidden first: a window manager may pull a visible window that is moved
+    // off-screen back into view.
     hide();
+    platform::services().appWindows().hideTaskbarEntry();
+    move(x() - ParkOffset, y());
 }
 
 void TEditor::closeEvent(QCloseEvent *event)
@@ -611,12 +622,22 @@ void TEditor::changeEvent(QEvent *event)
     QWidget::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange && isMinimized()) {
         // Minimising hides the window like closing it does; it comes back
-        // in its normal state.
+        // in its normal state (see setVisible).
         QTimer::singleShot(0, this, [this] {
-            setWindowState(windowState() & ~Qt::WindowMinimized);
-            parkAndHide();
+            if (isMinimized())
+                parkAndHide();
         });
     }
+}
+
+void TEditor::setVisible(bool visible)
+{
+    // A window hidden while minimised is restored as it is shown again. The
+    // state is changed in the same step as the showing: changed while the
+    // window is hidden, it would map the window without the toolkit knowing.
+    if (visible && isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    QWidget::setVisible(visible);
 }
 
 void TEditor::SpeedButton3Click()
@@ -663,7 +684,15 @@ bool TEditor::eventFilter(QObject *watched, QEvent *event)
 void TEditor::pressKey(quint16 virtualKey)
 {
     // Through the desktop's input stream, so that the key reaches whichever
-    // control has the focus by the time it arrives.
+    // control has the focus by the time it arrives. Right after a dialog has
+    // closed the desktop may not have given the focus back to this window
+    // yet; the key then waits for the window to become active again (for a
+    // moment only, so that it never lands long after the command).
+    if (isVisible() && !isActiveWindow()) {
+        m_pendingKey = virtualKey;
+        m_pendingKeyAge.start();
+        return;
+    }
     platform::services().input().PostKeyEx32(virtualKey, 0, false);
 }
 

@@ -34,27 +34,30 @@ namespace {
 
 const QString Font = QStringLiteral("Marlo*Venn");
 
-// Runs `handle` on the next modal dialog that opens, from inside that
-// dialog's own event loop.
+// Runs `handle` on the modal dialogs that open, from inside their own event
+// loops, until it reports that it has handled one.
 class ModalHandler : public QObject {
 public:
-    explicit ModalHandler(std::function<void(QWidget *)> handle) : m_handle(std::move(handle))
+    explicit ModalHandler(std::function<bool(QWidget *)> handle) : m_handle(std::move(handle))
     {
         m_timer.setInterval(20);
         connect(&m_timer, &QTimer::timeout, this, [this] {
             QWidget *modal = QApplication::activeModalWidget();
-            if (!modal || !modal->isVisible())
+            if (!modal || !modal->isVisible() || modal == m_last)
                 return;
-            m_timer.stop();
-            m_seen = true;
-            m_handle(modal);
+            m_last = modal;
+            if (m_handle(modal)) {
+                m_timer.stop();
+                m_seen = true;
+            }
         });
         m_timer.start();
     }
     bool seen() const { return m_seen; }
 
 private:
-    std::function<void(QWidget *)> m_handle;
+    std::function<bool(QWidget *)> m_handle;
+    QPointer<QWidget> m_last;
     QTimer m_timer;
     bool m_seen = false;
 };
@@ -70,10 +73,11 @@ struct BoxAnswer {
         handler = std::make_unique<ModalHandler>([this, button](QWidget *w) {
             auto *box = qobject_cast<QMessageBox *>(w);
             if (!box)
-                return;
+                return false;
             title = box->windowTitle();
             text = box->text();
             QTest::mouseClick(box->button(button), Qt::LeftButton);
+            return true;
         });
     }
 };
@@ -108,6 +112,7 @@ private slots:
     void alignmentShortcuts_data();
     void alignmentShortcuts();
     void indentAndOutdent();
+    void bullets();
     void ctrlJDoesNothing();
     void plainFontShortcut();
     void caretIntoBoldRefreshesOnly();
@@ -136,6 +141,7 @@ private slots:
     void pasteTakesDefaultFont();
 
     void placementAndProgramEnd();
+    void minimiseHidesAndParks();
     void wwKeySwitchesWrapOff();
 
 private:
@@ -151,6 +157,7 @@ void tst_edits::initTestCase()
     m_folder = std::make_unique<TestFolder>();
     platform::setProgramFolderForTesting(m_folder->path());
     m_editor = new TEditor;
+    Editor = m_editor;
     m_editor->move(40, 60);
     platform::services().appWindows().bringToFront(m_editor);
     QVERIFY(QTest::qWaitForWindowActive(m_editor));
@@ -163,7 +170,7 @@ void tst_edits::init()
     m_folder = std::make_unique<TestFolder>();
     platform::setProgramFolderForTesting(m_folder->path());
     if (!m_editor->isVisible() || !m_editor->isActiveWindow()) {
-        platform::services().appWindows().bringToFront(m_editor);
+        TrayForm->showEditor();
         QVERIFY(QTest::qWaitForWindowActive(m_editor));
     }
     m_editor->setWordWrap(true);
@@ -182,6 +189,7 @@ void tst_edits::cleanupTestCase()
     m_folder = std::make_unique<TestFolder>();
     platform::setProgramFolderForTesting(m_folder->path());
     delete m_editor;
+    Editor = nullptr;
     platform::setProgramFolderForTesting({});
 }
 
@@ -332,6 +340,30 @@ void tst_edits::indentAndOutdent()
         realKey(QStringLiteral("shift+ctrl+m"));
     // No lower limit: below zero goes to the control as it is.
     QTRY_COMPARE(m_editor->memo->paraFirstIndentPt(), -20.0);
+}
+
+void tst_edits::bullets()
+{
+    typeText(QStringLiteral("item"));
+    QTest::keyClick(m_editor->memo, Qt::Key_Return);
+    typeText(QStringLiteral("plain"));
+    QTextCursor c = m_editor->memo->textCursor();
+    c.movePosition(QTextCursor::Start);
+    m_editor->memo->setTextCursor(c);
+    QVERIFY(!m_editor->BulletsButton->isChecked());
+    QTest::mouseClick(m_editor->BulletsButton, Qt::LeftButton);
+    QVERIFY(m_editor->memo->paraBullets());
+    QVERIFY(m_editor->BulletsButton->isChecked());
+
+    // The caret in the other paragraph puts the button up, and back down.
+    realKey(QStringLiteral("ctrl+End"));
+    QTRY_VERIFY(!m_editor->BulletsButton->isChecked());
+    QVERIFY(!m_editor->memo->paraBullets());
+    realKey(QStringLiteral("ctrl+Home"));
+    QTRY_VERIFY(m_editor->BulletsButton->isChecked());
+    QTest::mouseClick(m_editor->BulletsButton, Qt::LeftButton);
+    QVERIFY(!m_editor->memo->paraBullets());
+    QCOMPARE(m_editor->memo->toPlainText(), QStringLiteral("item\nplain"));
 }
 
 void tst_edits::ctrlJDoesNothing()
@@ -653,10 +685,12 @@ void tst_edits::colorChoice()
     QColor offered;
     ModalHandler pick([&](QWidget *w) {
         auto *dialog = qobject_cast<QColorDialog *>(w);
-        QVERIFY(dialog);
+        if (!dialog)
+            return false;
         offered = dialog->currentColor();
         dialog->setCurrentColor(QColor(0x20, 0x80, 0x40));
         dialog->accept();
+        return true;
     });
     const QPoint at = m_editor->ColorBox->mapTo(m_editor, QPoint(13, 13));
     Desktop::click(m_editor->winId(), at.x(), at.y());
@@ -669,7 +703,10 @@ void tst_edits::colorChoice()
     QCOMPARE(m_editor->memo->toPlainText(), QStringLiteral("coloured"));
 
     // Cancel changes nothing.
-    ModalHandler cancel([](QWidget *w) { static_cast<QDialog *>(w)->reject(); });
+    ModalHandler cancel([](QWidget *w) {
+        static_cast<QDialog *>(w)->reject();
+        return true;
+    });
     Desktop::click(m_editor->winId(), at.x(), at.y());
     QTRY_VERIFY(cancel.seen());
     QTRY_VERIFY(!QApplication::activeModalWidget());
@@ -816,29 +853,50 @@ void tst_edits::openDocument()
     }
 }
 
-void tst_edits::openThroughDialog()
+// Chooses `path` in the editor's open dialog, typing it into the name field.
+static std::unique_ptr<ModalHandler> chooseInOpenDialog(const QString &path)
 {
-    m_folder->write(QStringLiteral("chosen.txt"), "from the dialog");
-    const QString path = m_folder->file(QStringLiteral("chosen.txt"));
-    ModalHandler pick([&](QWidget *w) {
+    return std::make_unique<ModalHandler>([path](QWidget *w) {
         auto *dialog = qobject_cast<QFileDialog *>(w);
-        QVERIFY(dialog);
-        QCOMPARE(dialog->windowTitle(), QStringLiteral("Open"));
+        if (!dialog || dialog->windowTitle() != u"Open")
+            return false;
         auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-        QVERIFY(name);
+        if (!name)
+            return false;
         name->setFocus();
         QTest::keyClicks(name, path);
         QTest::keyClick(name, Qt::Key_Return);
+        return true;
     });
+}
+
+void tst_edits::openThroughDialog()
+{
+    m_folder->write(QStringLiteral("chosen.txt"), "from the dialog");
+    auto pick = chooseInOpenDialog(m_folder->file(QStringLiteral("chosen.txt")));
     QTest::mouseClick(m_editor->SpeedButton9, Qt::LeftButton);
-    QVERIFY(pick.seen());
+    QVERIFY(pick->seen());
     QCOMPARE(m_editor->memo->toPlainText(), QStringLiteral("from the dialog"));
 
     // Cancel leaves the text as it is.
-    ModalHandler cancel([](QWidget *w) { static_cast<QDialog *>(w)->reject(); });
+    ModalHandler cancel([](QWidget *w) {
+        static_cast<QDialog *>(w)->reject();
+        return true;
+    });
     QTest::mouseClick(m_editor->SpeedButton9, Qt::LeftButton);
     QVERIFY(cancel.seen());
     QCOMPARE(m_editor->memo->toPlainText(), QStringLiteral("from the dialog"));
+
+    // A file that is neither RTF nor text: the standard error box, and the
+    // text area has been cleared.
+    m_folder->write(QStringLiteral("binary.dat"), QByteArray("MZ\0\0\x90\x01", 6));
+    auto binary = chooseInOpenDialog(m_folder->file(QStringLiteral("binary.dat")));
+    BoxAnswer error(QMessageBox::Ok);
+    QTest::mouseClick(m_editor->SpeedButton9, Qt::LeftButton);
+    QTRY_VERIFY(error.handler->seen());
+    QVERIFY(binary->seen());
+    QCOMPARE(error.text, QStringLiteral("Failed to Load Stream"));
+    QCOMPARE(m_editor->memo->toPlainText(), QString());
 }
 
 void tst_edits::openMissingFile()
@@ -931,6 +989,25 @@ void tst_edits::placementAndProgramEnd()
     Editor = nullptr;
     QCOMPARE(ini.readInteger("Tamsel", "el", 0), 555);
     QCOMPARE(ini.readString("Settings", "wrap", "absent"), QStringLiteral("aye"));
+    Editor = m_editor;
+}
+
+void tst_edits::minimiseHidesAndParks()
+{
+    QVERIFY(QTest::qWaitForWindowActive(m_editor));
+    const QRect placed = Desktop::geometry(m_editor->winId());
+    const int left = m_editor->x();
+    Desktop::run(QStringLiteral("xdotool"),
+                 {QStringLiteral("windowminimize"), QString::number(m_editor->winId())});
+    QTRY_VERIFY(!m_editor->isVisible());
+    QCOMPARE(m_editor->x(), left - 5000);
+    // The toolkit takes a moment to let go of the focus of a window that is
+    // no longer on screen; a user clicking "View Editor" comes later.
+    QTRY_VERIFY(QGuiApplication::focusWindow() != m_editor->windowHandle());
+    TrayForm->ViewEditor1Click();
+    QTRY_VERIFY(m_editor->isVisible());
+    QVERIFY(!m_editor->isMinimized());
+    QTRY_COMPARE(Desktop::geometry(m_editor->winId()), placed);
 }
 
 void tst_edits::wwKeySwitchesWrapOff()
