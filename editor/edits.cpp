@@ -225,7 +225,7 @@ TEditor::TEditor(QWidget *parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("Editor"));
     setWindowTitle(QStringLiteral("Quillet! Text Editor"));
-    setWindowIcon(drawnToolbarIcon(ToolbarGlyph::MakeDefault));
+    setWindowIcon(editorWindowIcon());
     resize(620, 370);
 
     auto *layout = new QVBoxLayout(this);
@@ -361,7 +361,10 @@ void TEditor::buildToolbar()
         b->installEventFilter(this);
 
     connect(SpeedButton12, &QToolButton::clicked, this, &TEditor::SpeedButton12Click);
-    connect(SpeedButton9, &QToolButton::clicked, this, &TEditor::SpeedButton9Click);
+    // Commands that may fail run once the click has been handled, so that
+    // their error leaves the button's own event handling intact.
+    connect(SpeedButton9, &QToolButton::clicked, this, &TEditor::SpeedButton9Click,
+            Qt::QueuedConnection);
     connect(cmdSave, &QToolButton::clicked, this, [this] {
         if (onSave)
             onSave();
@@ -384,7 +387,8 @@ void TEditor::buildToolbar()
     connect(alignment, &QButtonGroup::buttonClicked, this,
             [this](QAbstractButton *b) { alignClick(static_cast<QToolButton *>(b)); });
     connect(BulletsButton, &QToolButton::clicked, this, &TEditor::BulletsButtonClick);
-    connect(SpeedButton7, &QToolButton::clicked, this, &TEditor::SpeedButton10Click);
+    connect(SpeedButton7, &QToolButton::clicked, this, &TEditor::SpeedButton10Click,
+            Qt::QueuedConnection);
 
     // Enter released in the face box or the size field moves the focus on.
     FontName->installEventFilter(this);

@@ -507,6 +507,7 @@ void tst_edits::makeDefault()
 
     BoxAnswer answer(QMessageBox::Yes);
     QTest::mouseClick(m_editor->SpeedButton7, Qt::LeftButton);
+    QTRY_VERIFY(answer.handler->seen());
     QCOMPARE(answer.title, QStringLiteral("Confirm"));
     QCOMPARE(answer.text, QStringLiteral("Make current font settings the default?"));
 
@@ -537,7 +538,7 @@ void tst_edits::makeDefaultNoChangesNothing()
     m_editor->memo->selectAll();
     BoxAnswer answer(QMessageBox::No);
     QTest::mouseClick(m_editor->SpeedButton7, Qt::LeftButton);
-    QVERIFY(answer.handler->seen());
+    QTRY_VERIFY(answer.handler->seen());
     QVERIFY(!QFile::exists(m_folder->iniPath()));
 }
 
@@ -875,7 +876,7 @@ void tst_edits::openThroughDialog()
     m_folder->write(QStringLiteral("chosen.txt"), "from the dialog");
     auto pick = chooseInOpenDialog(m_folder->file(QStringLiteral("chosen.txt")));
     QTest::mouseClick(m_editor->SpeedButton9, Qt::LeftButton);
-    QVERIFY(pick->seen());
+    QTRY_VERIFY(pick->seen());
     QCOMPARE(m_editor->memo->toPlainText(), QStringLiteral("from the dialog"));
 
     // Cancel leaves the text as it is.
@@ -884,7 +885,7 @@ void tst_edits::openThroughDialog()
         return true;
     });
     QTest::mouseClick(m_editor->SpeedButton9, Qt::LeftButton);
-    QVERIFY(cancel.seen());
+    QTRY_VERIFY(cancel.seen());
     QCOMPARE(m_editor->memo->toPlainText(), QStringLiteral("from the dialog"));
 
     // A file that is neither RTF nor text: the standard error box, and the
