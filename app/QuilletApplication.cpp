@@ -1,9 +1,6 @@
 #include "QuilletApplication.h"
 
-#include "platform/AppError.h"
 #include "platform/Dialogs.h"
-
-#include <exception>
 
 QuilletApplication::QuilletApplication(int &argc, char **argv) : QApplication(argc, argv)
 {
@@ -15,12 +12,7 @@ QuilletApplication::QuilletApplication(int &argc, char **argv) : QApplication(ar
 
 bool QuilletApplication::notify(QObject *receiver, QEvent *event)
 {
-    try {
-        return QApplication::notify(receiver, event);
-    } catch (const std::exception &error) {
-        platform::showErrorBox(QString::fromStdString(error.what()));
-    } catch (...) {
-        platform::showErrorBox(QStringLiteral("Unknown error"));
-    }
-    return true;
+    bool handled = true;
+    platform::runGuarded([&] { handled = QApplication::notify(receiver, event); });
+    return handled;
 }

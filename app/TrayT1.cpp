@@ -4,10 +4,15 @@
 #include "editor/edits.h"
 #include "imaging/Editscreen.h"
 #include "platform/AppWindows.h"
+#include "platform/Clipboard.h"
+#include "platform/Dialogs.h"
 #include "platform/Help.h"
+#include "platform/RichEdit.h"
 #include "platform/Services.h"
 #include "platform/SingleInstance.h"
+#include "platform/SyntheticInput.h"
 #include "platform/TrayIcon.h"
+#include "platform/WaitLoop.h"
 #include "richprint/RichPrint.h"
 #include "settings/About.h"
 #include "settings/IniFile.h"
@@ -15,8 +20,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QScreen>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 
 int WaitTime = 1000;
 QString PromptTitle;
@@ -27,6 +38,7 @@ QString CaptureStatus;
 QString PendingAction;
 QString PrintCancel;
 QString SaveAnswer;
+bool WindowActivated = false;
 
 TTrayForm *TrayForm = nullptr;
 
@@ -38,6 +50,68 @@ const QString Storage = QStringLiteral("storage");
 // below the threshold is moved back before it is shown.
 constexpr int ParkOffset = 5000;
 constexpr int ParkedThreshold = -4000;
+
+// Time for the user's window to settle after activation, before the copy
+// keystroke reaches it.
+constexpr int SettleMs = 100;
+constexpr quint16 VkC = 0x43;
+
+// Removes from every paragraph of `document` its leading characters of code
+// 32 or below (blanks, tabs, other control characters). The rest of each
+// paragraph keeps its formatting.
+void removeLeadingBlanks(QTextDocument *document)
+{
+    QTextCursor edit(document);
+    edit.beginEditBlock();
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        const QString text = block.text();
+        qsizetype n = 0;
+        while (n < text.size() && text.at(n).unicode() <= 32)
+            ++n;
+        if (n == 0)
+            continue;
+        edit.setPosition(block.position());
+        edit.setPosition(block.position() + static_cast<int>(n), QTextCursor::KeepAnchor);
+        edit.removeSelectedText();
+    }
+    edit.endEditBlock();
+}
+
+// Places a window's outer frame horizontally centred on the screen, keeping
+// its top edge. The frame's width is known only once the window manager has
+// framed the window, so a window shown for the first time is placed again
+// when its frame is known.
+class HorizontalCentring : public QObject {
+public:
+    static void apply(QWidget *window)
+    {
+        place(window);
+        if (window->frameGeometry().width() == window->width())
+            window->installEventFilter(new HorizontalCentring(window));
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *window = static_cast<QWidget *>(watched);
+        if ((event->type() == QEvent::Move || event->type() == QEvent::Paint) &&
+            window->frameGeometry().width() != window->width()) {
+            place(window);
+            deleteLater();
+            window->removeEventFilter(this);
+        }
+        return false;
+    }
+
+private:
+    using QObject::QObject;
+
+    static void place(QWidget *window)
+    {
+        const int screenWidth = QGuiApplication::primaryScreen()->geometry().width();
+        window->move(screenWidth / 2 - window->frameGeometry().width() / 2, window->y());
+    }
+};
 } // namespace
 
 TTrayForm::TTrayForm(QWidget *parent) : QWidget(parent, Qt::Tool)
@@ -70,15 +144,42 @@ TTrayForm::TTrayForm(QWidget *parent) : QWidget(parent, Qt::Tool)
     TrayIcon1->setActive(true);
 
     RichPrinter1 = new TRichPrinter(this);
+    setupRichPrinter1();
 
     FormCreate();
 }
 
-TTrayForm::~TTrayForm() = default;
+TTrayForm::~TTrayForm()
+{
+    delete PopupMenu1;
+}
+
+void TTrayForm::setupRichPrinter1()
+{
+    // The unit goes first: the engine's millimetre defaults are converted to
+    // inches once, then overwritten where the tray has its own value. The
+    // margins are one inch less one unit in the last place.
+    RichPrinter1->setMeasureUnit(muInches);
+    RichPrinter1->setSaveMargins(true);
+    RichPrinter1->setMarginTop(0.9999999999999999);
+    RichPrinter1->setMarginBottom(0.9999999999999999);
+    RichPrinter1->setMarginLeft(0.9999999999999999);
+    RichPrinter1->setMarginRight(0.9999999999999999);
+    RichPrinter1->setLogoWidth(0.984251968503937);
+    RichPrinter1->setLogoHeight(0.7874015748031497);
+    RichPrinter1->setHeader(QStringLiteral("{$TITLE}"));
+    RichPrinter1->setHeaderFormat(QStringLiteral(">   3.937"));
+    RichPrinter1->setFooter(QStringLiteral("Page {$PAGE}"));
+    RichPrinter1->setFooterFormat(QStringLiteral(">   3.937"));
+    RichPrinter1->setShowProgress(false);
+    RichPrinter1->setBorderOffset(0.07874015748031496);
+}
 
 void TTrayForm::buildMenu()
 {
-    PopupMenu1 = new QMenu(this);
+    // The menu has no parent widget: a parent would be mapped (off screen)
+    // as the menu's transient owner, and the tray form must stay unmapped.
+    PopupMenu1 = new QMenu;
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     connect(PopupMenu1, &QMenu::aboutToShow, this, &TTrayForm::PopupMenu1Popup);
 
@@ -90,13 +191,13 @@ void TTrayForm::buildMenu()
             // the handlers set the marks themselves, so undo that first.
             if (action->isCheckable())
                 action->setChecked(!action->isChecked());
-            (this->*handler)();
+            platform::runGuarded([this, handler] { (this->*handler)(); });
         });
         return action;
     };
     Quillet1 = item("Quillet1", QStringLiteral("&Quillet!"), &TTrayForm::Quillet1Click);
-    SaveSelection1 = item("SaveSelection1", QStringLiteral("&Save this now!"),
-                          &TTrayForm::SaveSelection1Click);
+    SaveSelection1 =
+        item("SaveSelection1", QStringLiteral("&Save this now!"), &TTrayForm::SaveSelection1Click);
     Edit = item("Edit", QStringLiteral("&Edit this now!"), &TTrayForm::EditClick);
     ViewEditor1 = item("ViewEditor1", QStringLiteral("&View Editor"), &TTrayForm::ViewEditor1Click);
     CaptureText1 =
@@ -184,8 +285,8 @@ void TTrayForm::openPopupMenu(const QPoint &globalPos)
 
 void TTrayForm::TrayIcon1Click()
 {
-    const QString action = IniFile::programIni().readString(Main, QStringLiteral("lc"),
-                                                            QStringLiteral("Options"));
+    const QString action =
+        IniFile::programIni().readString(Main, QStringLiteral("lc"), QStringLiteral("Options"));
     if (Remember1->isChecked()) {
         if (action == QLatin1String("View Editor"))
             showEditor();
@@ -222,7 +323,130 @@ void TTrayForm::SaveSelection1Click()
 
 void TTrayForm::EditClick()
 {
-    // Capturing into the editor is built on the text capture.
+    // The tray form is never seen; a pager-style activation below needs no
+    // foreground rights of ours, so there is nothing else to bring forward.
+    hide();
+
+    if (PromptTitle == QLatin1String("yes"))
+        askSelectionTitle();
+
+    WindowActivated = false;
+    for (platform::WindowHandle window : platform::services().windows().topLevelWindows())
+        ActivatePreviousWindow(window, 0);
+
+    if (screenMode()) {
+        platform::waitMs(SettleMs);
+        EditScreen->CaptureButClick();
+        return;
+    }
+
+    platform::Clipboard &clipboard = platform::services().clipboard();
+    if (Editor->isVisible())
+        Editor->hide();
+    if (!Remember1->isChecked())
+        Editor->memo->clear();
+    clipboard.clear();
+    platform::waitMs(SettleMs);
+    platform::services().input().PostKeyEx32(VkC, platform::CtrlBit, false);
+    platform::waitMs(WaitTime);
+
+    if (clipboard.hasText()) {
+        Editor->fontit();
+        if (TitleAccepted)
+            addTitleLines();
+        // The rich-text control takes the richest format offered: RTF, then
+        // HTML, then plain text.
+        Editor->memo->paste();
+        if (TrimLeadingBlanks)
+            removeLeadingBlanks(Editor->memo->document());
+        Editor->memoSelectionChange();
+        if (CaptureStatus != QLatin1String("no"))
+            showEditor();
+    } else {
+        reportNothingCopied();
+    }
+
+    // Whatever the clipboard held before the capture is not restored.
+    clipboard.clear();
+    if (CaptureStatus != QLatin1String("stop"))
+        CaptureStatus.clear();
+}
+
+bool TTrayForm::ActivatePreviousWindow(platform::WindowHandle window, qintptr userValue)
+{
+    Q_UNUSED(userValue);
+    // Windows below the chosen one are visited but need no questions asked.
+    if (WindowActivated)
+        return true;
+    platform::DesktopWindows &windows = platform::services().windows();
+    // Passed over: hidden and minimised windows, dialogs and palettes owned
+    // by another window, panels, docks and other tool windows, and every
+    // window of this program.
+    if (!windows.isVisible(window) || windows.isMinimized(window) || windows.hasOwner(window) ||
+        windows.isToolWindow(window) || windows.isOwnWindow(window))
+        return true;
+    windows.activate(window);
+    WindowActivated = true;
+    return true;
+}
+
+void TTrayForm::askSelectionTitle()
+{
+    QInputDialog dialog;
+    dialog.setObjectName(QStringLiteral("SelectionTitleDialog"));
+    dialog.setWindowTitle(QStringLiteral("Selection Title"));
+    dialog.setLabelText(QStringLiteral("Text to appear above copied area."));
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setTextValue(SelectionTitle.left(255));
+    if (auto *field = dialog.findChild<QLineEdit *>())
+        field->setMaxLength(255);
+    dialog.show();
+    platform::services().appWindows().bringToFront(&dialog);
+    if (dialog.exec() == QDialog::Accepted) {
+        TitleAccepted = true;
+        SelectionTitle = dialog.textValue();
+    } else {
+        TitleAccepted = false;
+    }
+}
+
+void TTrayForm::addTitleLines()
+{
+    // The title as a line of its own (after whatever the document holds),
+    // then an empty line; the capture follows on the next line.
+    platform::RichEdit *memo = Editor->memo;
+    const QTextCharFormat format = memo->currentCharFormat();
+    QTextCursor cursor = memo->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    if (!cursor.block().text().isEmpty())
+        cursor.insertBlock();
+    cursor.insertText(SelectionTitle, format);
+    cursor.insertBlock();
+    cursor.insertBlock();
+    memo->setTextCursor(cursor);
+    memo->setCurrentCharFormat(format);
+}
+
+void TTrayForm::reportNothingCopied()
+{
+    platform::RichEdit *memo = Editor->memo;
+    memo->textCursor().insertText(QStringLiteral("No text could be copied."));
+    memo->selectAll();
+
+    auto &appWindows = platform::services().appWindows();
+    appWindows.minimizeTaskbarEntry();
+    appWindows.restoreTaskbarEntry();
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Quillet! Error"),
+                    QStringLiteral("Troubleshooting:\r\n"
+                                   "  1. Check to make sure that you had text selected.\r\n"
+                                   "  2. Increase \"Action Wait Time\" in Options"),
+                    QMessageBox::Ok);
+    box.setObjectName(QStringLiteral("CaptureErrorBox"));
+    box.show();
+    appWindows.bringToFront(&box);
+    box.exec();
+    appWindows.hideTaskbarEntry();
+    CaptureStatus = QStringLiteral("stop");
 }
 
 void TTrayForm::showEditor()
@@ -290,10 +514,8 @@ void TTrayForm::PageSetup1Click()
 void TTrayForm::options()
 {
     platform::services().appWindows().showTaskbarEntry();
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    ViewableForm->move(screen.width() / 2 - ViewableForm->frameGeometry().width() / 2,
-                       ViewableForm->y());
     ViewableForm->show();
+    HorizontalCentring::apply(ViewableForm);
     platform::services().appWindows().bringToFront(ViewableForm);
 }
 
@@ -311,5 +533,7 @@ void TTrayForm::About1Click()
 void TTrayForm::Test31Click()
 {
     close();
-    qApp->quit();
+    // exit() rather than quit(): quit() first asks every window to close,
+    // and the program's windows only hide when closed.
+    QCoreApplication::exit(0);
 }

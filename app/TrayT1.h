@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/DesktopWindows.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -16,15 +18,16 @@ class TrayIcon;
 
 // Shared state of the capture commands (one GUI thread, no locking). The
 // markers are short texts compared exactly.
-extern int WaitTime;             // action wait time, milliseconds
-extern QString PromptTitle;      // "yes": ask for a selection title
-extern bool TrimLeadingBlanks;   // remove leading blanks from captured lines
-extern QString SelectionTitle;   // the last title typed
-extern bool TitleAccepted;       // the last title prompt ended with OK
-extern QString CaptureStatus;    // empty, "no" or "stop"
-extern QString PendingAction;    // "printthis", "savethis" or empty
-extern QString PrintCancel;      // "stop" after "Cancel Print Job"
-extern QString SaveAnswer;       // "overwrite", "addtotop", "addtobottom", "cancel" or empty
+extern int WaitTime;           // action wait time, milliseconds
+extern QString PromptTitle;    // "yes": ask for a selection title
+extern bool TrimLeadingBlanks; // remove leading blanks from captured lines
+extern QString SelectionTitle; // the last title typed
+extern bool TitleAccepted;     // the last title prompt ended with OK
+extern QString CaptureStatus;  // empty, "no" or "stop"
+extern QString PendingAction;  // "printthis", "savethis" or empty
+extern QString PrintCancel;    // "stop" after "Cancel Print Job"
+extern QString SaveAnswer;     // "overwrite", "addtotop", "addtobottom", "cancel" or empty
+extern bool WindowActivated;   // the capture has activated the user's window
 
 // The main form: a hidden tool window that owns the tray icon, the tray menu
 // and the print engine, and dispatches the capture commands.
@@ -84,15 +87,25 @@ public slots:
     // on screen when it is parked.
     void showEditor();
 
+public:
+    // Called for every top-level window, topmost first, before a capture:
+    // the first ordinary window of another program is activated. Always
+    // returns true (the enumeration goes on).
+    bool ActivatePreviousWindow(platform::WindowHandle window, qintptr userValue);
+
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
     void buildMenu();
+    void setupRichPrinter1();
     void FormCreate();
     void flipCaptureMode();
     void openPopupMenu(const QPoint &globalPos);
     void bringForwardOnRequest();
+    void askSelectionTitle();
+    void addTitleLines();
+    void reportNothingCopied();
 
     bool m_secondCopy = false;
     platform::SingleInstance *m_instance = nullptr;

@@ -5,8 +5,7 @@
 
 Tsaveprompt *saveprompt = nullptr;
 
-Tsaveprompt::Tsaveprompt(QWidget *parent)
-    : QWidget(parent, Qt::Dialog | Qt::WindowStaysOnTopHint)
+Tsaveprompt::Tsaveprompt(QWidget *parent) : QWidget(parent, Qt::Dialog | Qt::WindowStaysOnTopHint)
 {
     setWindowTitle(QStringLiteral("Save this now!"));
     setFixedSize(352, 93);

@@ -9,3 +9,8 @@ TEditScreen::TEditScreen(QWidget *parent) : QWidget(parent, Qt::Window)
 }
 
 TEditScreen::~TEditScreen() = default;
+
+void TEditScreen::CaptureButClick()
+{
+    // The screen grab and the region selection are built on this entry point.
+}

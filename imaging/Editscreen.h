@@ -8,6 +8,10 @@ class TEditScreen : public QWidget {
 public:
     explicit TEditScreen(QWidget *parent = nullptr);
     ~TEditScreen() override;
+
+    // Starts a screen capture: the frozen screen on which the user marks a
+    // region.
+    void CaptureButClick();
 };
 
 extern TEditScreen *EditScreen;

@@ -10,8 +10,10 @@ class AppWindows;
 class Clipboard;
 class DesktopWindows;
 class Help;
+class Printer;
 class SyntheticInput;
 class TrayIcon;
+class UserStore;
 
 // The desktop services the program uses. One backend is chosen for the running
 // desktop in Services.cpp; nothing outside platform/ knows which.
@@ -27,6 +29,10 @@ public:
     // The desktop's top-level windows: order, kinds, activation.
     virtual DesktopWindows &windows() = 0;
     virtual Clipboard &clipboard() = 0;
+    // The program's one printer, on the system's print service.
+    virtual Printer &printer() = 0;
+    // The user's own settings store (in the place of the registry).
+    virtual UserStore &userStore() = 0;
 };
 
 // The services of the running desktop, created at first use. Needs a QGuiApplication.

@@ -16,8 +16,8 @@ const QString Main = QStringLiteral("Settings");
 } // namespace
 
 TViewableForm::TViewableForm(int waitTime, QWidget *parent)
-    : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint),
+    : QWidget(parent,
+              Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       m_waitTime(waitTime)
 {
     setWindowTitle(QStringLiteral("Quillet! Options"));
@@ -75,7 +75,8 @@ TViewableForm::~TViewableForm() = default;
 void TViewableForm::loadSettings()
 {
     const IniFile ini = IniFile::programIni();
-    cboLeftclick->setCurrentText(ini.readString(Main, QStringLiteral("lc"), QStringLiteral("Options")));
+    cboLeftclick->setCurrentText(
+        ini.readString(Main, QStringLiteral("lc"), QStringLiteral("Options")));
     if (ini.readString(Main, QStringLiteral("start"), {}) == QLatin1String("none"))
         chkAutostart->setChecked(false);
     if (ini.readString(Main, QStringLiteral("ww"), {}) == QLatin1String("no"))

@@ -322,20 +322,9 @@ bool X11DesktopWindows::activate(WindowHandle window)
         return false;
     x11::ErrorTrap trap(dpy);
     if (managerSupports(dpy, "_NET_ACTIVE_WINDOW")) {
-        // Asked as a pager asks (source indication 2), so that focus-stealing
-        // prevention lets it through; the manager also restores a minimised
-        // window and switches to its desktop.
-        XEvent event{};
-        event.xclient.type = ClientMessage;
-        event.xclient.window = window;
-        event.xclient.message_type = x11::atom("_NET_ACTIVE_WINDOW");
-        event.xclient.format = 32;
-        event.xclient.data.l[0] = 2;
-        event.xclient.data.l[1] = CurrentTime;
-        event.xclient.data.l[2] = 0;
-        XSendEvent(dpy, DefaultRootWindow(dpy), False,
-                   SubstructureRedirectMask | SubstructureNotifyMask, &event);
-        XFlush(dpy);
+        // The manager also restores a minimised window and switches to its
+        // desktop.
+        x11::requestActivation(dpy, window);
         if (waitForFocus(dpy, window, FocusWaitMs))
             return true;
     }

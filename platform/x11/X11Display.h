@@ -11,4 +11,9 @@ Display *display();
 // Interns an atom on the application's connection.
 Atom atom(const char *name);
 
+// Asks the window manager to activate `window` as a pager does (source
+// indication 2): window managers honour that request even when they would
+// refuse a plain application's, and they restore a minimised window.
+void requestActivation(Display *dpy, Window window);
+
 } // namespace platform::x11

@@ -1,6 +1,8 @@
 #include "X11Services.h"
 
 #include "../DesktopHelp.h"
+#include "../UserStore.h"
+#include "../qt/QtPrinter.h"
 #include "../qt/QtTrayIcon.h"
 #include "X11AppWindows.h"
 #include "X11Clipboard.h"
@@ -47,6 +49,21 @@ DesktopWindows &X11Services::windows()
 Clipboard &X11Services::clipboard()
 {
     return *m_clipboard;
+}
+
+Printer &X11Services::printer()
+{
+    // QPrinter needs the application object; it is made at first use.
+    if (!m_printer)
+        m_printer = std::make_unique<QtPrinter>();
+    return *m_printer;
+}
+
+UserStore &X11Services::userStore()
+{
+    if (!m_userStore)
+        m_userStore = std::make_unique<UserStore>(UserStore::defaultPath());
+    return *m_userStore;
 }
 
 } // namespace platform

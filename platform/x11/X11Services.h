@@ -11,6 +11,8 @@ class X11Clipboard;
 class X11DesktopWindows;
 class X11SyntheticInput;
 class DesktopHelp;
+class QtPrinter;
+class UserStore;
 
 // The services on an X11 desktop with an EWMH window manager.
 class X11Services : public Services {
@@ -24,6 +26,8 @@ public:
     SyntheticInput &input() override;
     DesktopWindows &windows() override;
     Clipboard &clipboard() override;
+    Printer &printer() override;
+    UserStore &userStore() override;
 
 private:
     std::unique_ptr<X11AppWindows> m_appWindows;
@@ -31,6 +35,8 @@ private:
     std::unique_ptr<X11SyntheticInput> m_input;
     std::unique_ptr<X11DesktopWindows> m_windows;
     std::unique_ptr<X11Clipboard> m_clipboard;
+    std::unique_ptr<QtPrinter> m_printer;
+    std::unique_ptr<UserStore> m_userStore;
 };
 
 } // namespace platform

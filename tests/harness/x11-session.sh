@@ -37,6 +37,9 @@ unset DBUS_SESSION_BUS_ADDRESS SESSION_MANAGER
 export QT_QPA_PLATFORM=xcb
 [ "$with_display" = 1 ] || export QT_QPA_PLATFORM=offscreen
 export NO_AT_BRIDGE=1
+here=$(cd "$(dirname "$0")" && pwd)
+export LSAN_OPTIONS="suppressions=$here/lsan.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"
 
 wait_for() { # wait_for SECONDS COMMAND...: poll until COMMAND succeeds
     local deadline=$((SECONDS + $1))
@@ -74,7 +77,7 @@ if [ "$with_display" = 1 ]; then
         --SetPartialStrut true --expand true --transparent false --tint 0xc0c0c0 \
         >"$work/trayer.log" 2>&1 &
     pids+=($!)
-    if ! wait_for 20 xdotool search --onlyvisible --class trayer; then
+    if ! wait_for 20 xdotool search --class trayer; then
         echo "x11-session: the notification area did not start" >&2
         exit 1
     fi

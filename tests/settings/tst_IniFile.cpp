@@ -219,7 +219,8 @@ void tst_IniFile::readOnlyFolderRefusesWrite()
     ini.writeString("Settings", "lc", "Quillet!");
     QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::ExeOwner);
     auto restore = qScopeGuard([&] {
-        QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(folder.path(),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     });
 
     QVERIFY_THROWS_EXCEPTION(platform::AppError, ini.writeString("Settings", "head", "new"));

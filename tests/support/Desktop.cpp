@@ -36,10 +36,10 @@ QString hex(qulonglong window)
 
 QList<qulonglong> windowsNamed(const QString &title)
 {
-    return ids(run(QStringLiteral("xdotool"),
-                   {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                    QStringLiteral("--name"),
-                    QStringLiteral("^%1$").arg(QRegularExpression::escape(title))}));
+    return ids(
+        run(QStringLiteral("xdotool"),
+            {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+             QStringLiteral("^%1$").arg(QRegularExpression::escape(title))}));
 }
 
 QList<qulonglong> windowsOfClass(const QString &windowClass)
@@ -47,6 +47,22 @@ QList<qulonglong> windowsOfClass(const QString &windowClass)
     return ids(run(QStringLiteral("xdotool"),
                    {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
                     QStringLiteral("--class"), QStringLiteral("^%1$").arg(windowClass)}));
+}
+
+QList<qulonglong> popupMenus(const QString &windowClass)
+{
+    // Menus are override-redirect windows that are not docked tray icons.
+    const QList<qulonglong> icons = trayIcons();
+    QList<qulonglong> result;
+    for (qulonglong w : windowsOfClass(windowClass)) {
+        if (icons.contains(w))
+            continue;
+        const QString info =
+            run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(w)});
+        if (info.contains(QLatin1String("Override Redirect State: yes")))
+            result.append(w);
+    }
+    return result;
 }
 
 QRect geometry(qulonglong window)
@@ -78,7 +94,8 @@ qulonglong activeWindow()
 
 QString windowName(qulonglong window)
 {
-    return run(QStringLiteral("xdotool"), {QStringLiteral("getwindowname"), QString::number(window)});
+    return run(QStringLiteral("xdotool"),
+               {QStringLiteral("getwindowname"), QString::number(window)});
 }
 
 QSize screenSize()
@@ -107,9 +124,9 @@ QList<qulonglong> trayIcons()
     // lists them with their class.
     QList<qulonglong> result;
     for (qulonglong tray : windowsOfClass(QStringLiteral("trayer"))) {
-        const QString tree = run(QStringLiteral("xwininfo"),
-                                 {QStringLiteral("-id"), QString::number(tray),
-                                  QStringLiteral("-tree")});
+        const QString tree =
+            run(QStringLiteral("xwininfo"),
+                {QStringLiteral("-id"), QString::number(tray), QStringLiteral("-tree")});
         const QRegularExpression re(QStringLiteral("(0x[0-9a-f]+) [^\\n]*\\(\"quillet\""));
         for (auto it = re.globalMatch(tree); it.hasNext();)
             result.append(it.next().captured(1).toULongLong(nullptr, 16));

@@ -17,6 +17,9 @@ QList<qulonglong> windowsNamed(const QString &title);
 // Visible windows of the given WM_CLASS class (e.g. "quillet").
 QList<qulonglong> windowsOfClass(const QString &windowClass);
 
+// Visible pop-up menus of the given WM_CLASS class.
+QList<qulonglong> popupMenus(const QString &windowClass);
+
 QRect geometry(qulonglong window); // outer geometry in root coordinates
 qulonglong activeWindow();
 QString windowName(qulonglong window);

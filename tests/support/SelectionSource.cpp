@@ -26,6 +26,8 @@ void SelectionSource::readOutput()
         const QByteArray line = m_process.readLine().trimmed();
         if (line == "copied")
             ++m_copies;
+        else if (line.startsWith("key "))
+            m_keys.append({line.startsWith("key press "), line.split(' ').last().toInt()});
         else if (!m_window)
             m_window = line.toULongLong();
     }
@@ -53,4 +55,10 @@ int SelectionSource::copies()
 {
     readOutput();
     return m_copies;
+}
+
+QList<QPair<bool, int>> SelectionSource::keyEvents()
+{
+    readOutput();
+    return m_keys;
 }

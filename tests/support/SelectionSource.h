@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QProcess>
 #include <QStringList>
 
@@ -17,6 +19,8 @@ public:
     qulonglong window() const { return m_window; }
     // How many copies the program has answered so far.
     int copies();
+    // The key events the window got so far: (pressed?, Qt key).
+    QList<QPair<bool, int>> keyEvents();
 
 private:
     void readOutput();
@@ -24,4 +28,5 @@ private:
     QProcess m_process;
     qulonglong m_window = 0;
     int m_copies = 0;
+    QList<QPair<bool, int>> m_keys;
 };

@@ -6,7 +6,8 @@
 //                    [--minimized] [--dock] [--dialog TITLE] [--geometry X,Y,W,H]
 //
 // Prints the window id of its main window (decimal) on standard output once
-// the window is shown, and one line "copied" after each copy.
+// the window is shown, one line "key press|release QT_KEY" for every key
+// event it gets, and one line "copied" after each copy.
 
 #include <QApplication>
 #include <QClipboard>
@@ -45,6 +46,7 @@ protected:
 
     void keyPressEvent(QKeyEvent *event) override
     {
+        report("press", event);
         if (event->matches(QKeySequence::Copy)) {
             if (m_selected) {
                 auto *mime = new QMimeData;
@@ -62,7 +64,21 @@ protected:
         QWidget::keyPressEvent(event);
     }
 
+    void keyReleaseEvent(QKeyEvent *event) override
+    {
+        report("release", event);
+        QWidget::keyReleaseEvent(event);
+    }
+
 private:
+    static void report(const char *what, const QKeyEvent *event)
+    {
+        if (event->isAutoRepeat())
+            return;
+        std::printf("key %s %d\n", what, event->key());
+        std::fflush(stdout);
+    }
+
     QString m_text;
     QString m_html;
     QByteArray m_rtf;

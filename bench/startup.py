@@ -1,0 +1,99 @@
+#!/usr/bin/python3
+"""Start-up and idle figures of the quillet executable, measured from outside.
+
+Run inside a desktop session with a notification area, e.g.:
+    tests/harness/x11-session.sh bench/startup.py build/quillet
+
+For each run it copies the executable into a fresh folder, starts it, and
+polls the X server until the program's icon is mapped inside the
+notification area: that is "icon on screen". After the last run it leaves
+the program idle and reads its proportional set size and the CPU time it
+used while idle.
+"""
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+from Xlib import X, display
+
+
+def quillet_icon_mapped(dpy):
+    """True when a window of class quillet is viewable inside the tray."""
+    stack = [(dpy.screen().root, False)]
+    while stack:
+        w, in_tray = stack.pop()
+        try:
+            children = w.query_tree().children
+        except Exception:
+            continue
+        for c in children:
+            try:
+                cls = c.get_wm_class()
+            except Exception:
+                cls = None
+            if in_tray and cls and cls[0] == 'quillet':
+                try:
+                    if c.get_attributes().map_state == X.IsViewable:
+                        return True
+                except Exception:
+                    pass
+            stack.append((c, in_tray or bool(cls and cls[1] == 'trayer')))
+    return False
+
+
+def pss_kib(pid):
+    with open(f'/proc/{pid}/smaps_rollup') as f:
+        for line in f:
+            if line.startswith('Pss:'):
+                return int(line.split()[1])
+    return -1
+
+
+def cpu_ticks(pid):
+    with open(f'/proc/{pid}/stat') as f:
+        fields = f.read().rsplit(')', 1)[1].split()
+    return int(fields[11]) + int(fields[12])  # utime + stime
+
+
+def main():
+    exe = os.path.abspath(sys.argv[1])
+    runs = int(sys.argv[2]) if len(sys.argv) > 2 else 10
+    dpy = display.Display()
+    times = []
+    proc = None
+    for i in range(runs):
+        folder = tempfile.mkdtemp(prefix='quillet-bench-')
+        shutil.copy(exe, folder)
+        if proc:
+            proc.terminate()
+            proc.wait()
+            while quillet_icon_mapped(dpy):
+                time.sleep(0.01)
+        t0 = time.monotonic()
+        proc = subprocess.Popen([os.path.join(folder, 'quillet')],
+                                stderr=subprocess.DEVNULL)
+        while not quillet_icon_mapped(dpy):
+            time.sleep(0.001)
+        times.append((time.monotonic() - t0) * 1000)
+    time.sleep(3)  # let start-up work settle
+    pss = pss_kib(proc.pid)
+    ticks0 = cpu_ticks(proc.pid)
+    idle_seconds = 10
+    time.sleep(idle_seconds)
+    ticks = cpu_ticks(proc.pid) - ticks0
+    proc.terminate()
+    proc.wait()
+    hz = os.sysconf('SC_CLK_TCK')
+    print(f'runs: {runs}')
+    print(f'icon on screen: median {statistics.median(times):.1f} ms, '
+          f'min {min(times):.1f} ms, max {max(times):.1f} ms')
+    print(f'idle proportional set size: {pss / 1024:.1f} MiB')
+    print(f'idle CPU: {ticks / hz * 1000:.0f} ms over {idle_seconds} s')
+
+
+if __name__ == '__main__':
+    main()
