@@ -221,6 +221,13 @@ bool TUpDown::eventFilter(QObject *watched, QEvent *event)
 
 // --- TEditor ---------------------------------------------------------------
 
+std::function<void()> TEditor::guarded(void (TEditor::*handler)())
+{
+    // Errors of a command end in the standard error box and never unwind
+    // through the toolkit's signal and event code.
+    return [this, handler] { platform::runGuarded([this, handler] { (this->*handler)(); }); };
+}
+
 TEditor::TEditor(QWidget *parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("Editor"));
@@ -265,14 +272,14 @@ TEditor::TEditor(QWidget *parent) : QWidget(parent, Qt::Window)
     connect(memo, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { PopupMenu1->popup(memo->viewport()->mapToGlobal(pos)); });
     memo->installEventFilter(this);
-    connect(memo, &QTextEdit::cursorPositionChanged, this, &TEditor::memoSelectionChange);
-    connect(memo, &QTextEdit::selectionChanged, this, &TEditor::memoSelectionChange);
+    connect(memo, &QTextEdit::cursorPositionChanged, this, guarded(&TEditor::memoSelectionChange));
+    connect(memo, &QTextEdit::selectionChanged, this, guarded(&TEditor::memoSelectionChange));
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setSingleShot(true);
     Timer1->setInterval(2000);
-    connect(Timer1, &QTimer::timeout, this, &TEditor::Timer1Timer);
+    connect(Timer1, &QTimer::timeout, this, guarded(&TEditor::Timer1Timer));
 
     FormCreate();
 }
@@ -360,35 +367,29 @@ void TEditor::buildToolbar()
     for (QToolButton *b : {boldbutton, italicbutton, underlinebutton})
         b->installEventFilter(this);
 
-    connect(SpeedButton12, &QToolButton::clicked, this, &TEditor::SpeedButton12Click);
-    // Commands that may fail run once the click has been handled, so that
-    // their error leaves the button's own event handling intact.
-    connect(SpeedButton9, &QToolButton::clicked, this, &TEditor::SpeedButton9Click,
-            Qt::QueuedConnection);
-    connect(cmdSave, &QToolButton::clicked, this, [this] {
-        if (onSave)
-            onSave();
-    });
-    connect(SpeedButton1, &QToolButton::clicked, this, [this] {
-        if (onPrint)
-            onPrint();
-    });
-    connect(SpeedButton2, &QToolButton::clicked, this, [this] {
-        if (onPageSetup)
-            onPageSetup();
-    });
-    connect(SpeedButton3, &QToolButton::clicked, this, &TEditor::SpeedButton3Click);
-    connect(boldbutton, &QToolButton::clicked, this, &TEditor::boldbuttonClick);
-    connect(italicbutton, &QToolButton::clicked, this, &TEditor::italicbuttonClick);
-    connect(underlinebutton, &QToolButton::clicked, this, &TEditor::underlinebuttonClick);
-    connect(FontName, &QComboBox::activated, this, &TEditor::FontNameChange);
+    connect(SpeedButton12, &QToolButton::clicked, this, guarded(&TEditor::SpeedButton12Click));
+    connect(SpeedButton9, &QToolButton::clicked, this, guarded(&TEditor::SpeedButton9Click));
+    auto hook = [](const std::function<void()> &command) {
+        return [&command] {
+            if (command)
+                platform::runGuarded(command);
+        };
+    };
+    connect(cmdSave, &QToolButton::clicked, this, hook(onSave));
+    connect(SpeedButton1, &QToolButton::clicked, this, hook(onPrint));
+    connect(SpeedButton2, &QToolButton::clicked, this, hook(onPageSetup));
+    connect(SpeedButton3, &QToolButton::clicked, this, guarded(&TEditor::SpeedButton3Click));
+    connect(boldbutton, &QToolButton::clicked, this, guarded(&TEditor::boldbuttonClick));
+    connect(italicbutton, &QToolButton::clicked, this, guarded(&TEditor::italicbuttonClick));
+    connect(underlinebutton, &QToolButton::clicked, this, guarded(&TEditor::underlinebuttonClick));
+    connect(FontName, &QComboBox::activated, this, guarded(&TEditor::FontNameChange));
     connect(FontSize, &QLineEdit::textChanged, this, &TEditor::FontSizeChange);
-    connect(ColorBox, &QToolButton::clicked, this, &TEditor::ColorBoxClick);
-    connect(alignment, &QButtonGroup::buttonClicked, this,
-            [this](QAbstractButton *b) { alignClick(static_cast<QToolButton *>(b)); });
-    connect(BulletsButton, &QToolButton::clicked, this, &TEditor::BulletsButtonClick);
-    connect(SpeedButton7, &QToolButton::clicked, this, &TEditor::SpeedButton10Click,
-            Qt::QueuedConnection);
+    connect(ColorBox, &QToolButton::clicked, this, guarded(&TEditor::ColorBoxClick));
+    connect(alignment, &QButtonGroup::buttonClicked, this, [this](QAbstractButton *b) {
+        platform::runGuarded([this, b] { alignClick(static_cast<QToolButton *>(b)); });
+    });
+    connect(BulletsButton, &QToolButton::clicked, this, guarded(&TEditor::BulletsButtonClick));
+    connect(SpeedButton7, &QToolButton::clicked, this, guarded(&TEditor::SpeedButton10Click));
 
     // Enter released in the face box or the size field moves the focus on.
     FontName->installEventFilter(this);
@@ -400,7 +401,7 @@ void TEditor::buildMenu()
 {
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    connect(PopupMenu1, &QMenu::aboutToShow, this, &TEditor::PopupMenu1Popup);
+    connect(PopupMenu1, &QMenu::aboutToShow, this, guarded(&TEditor::PopupMenu1Popup));
 
     auto item = [this](const char *name, const QString &caption, void (TEditor::*handler)(),
                        const QKeySequence &shortcut = {}, bool shown = true) {
@@ -410,7 +411,7 @@ void TEditor::buildMenu()
         // The text area dispatches the shortcuts itself (see eventFilter).
         action->setShortcutContext(Qt::WidgetShortcut);
         if (handler)
-            connect(action, &QAction::triggered, this, handler);
+            connect(action, &QAction::triggered, this, guarded(handler));
         PopupMenu1->addAction(action);
         action->setVisible(shown);
         return action;
@@ -678,7 +679,7 @@ bool TEditor::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::MouseButtonPress &&
         (watched == boldbutton || watched == italicbutton || watched == underlinebutton)) {
         if (static_cast<QMouseEvent *>(event)->button() == Qt::RightButton) {
-            applyDefaultFont(DefaultFontUse::RightClick);
+            platform::runGuarded([this] { applyDefaultFont(DefaultFontUse::RightClick); });
             return true;
         }
     }

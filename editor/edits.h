@@ -199,6 +199,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    std::function<void()> guarded(void (TEditor::*handler)());
     void buildToolbar();
     void buildMenu();
     void buildDialogs();
