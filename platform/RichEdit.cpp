@@ -172,7 +172,23 @@ void RichEdit::insertRtf(const QByteArray &rtf)
     if (!holdsRtf(rtf) || !rtf::RtfReader::read(rtf, scratch))
         throw AppError(failedToLoad());
     QTextCursor cursor = textCursor();
+    cursor.beginEditBlock();
+    cursor.removeSelectedText();
+    const QTextBlock target = cursor.block();
+    const bool intoEmptyBlock = target.length() == 1;
     cursor.insertFragment(QTextDocumentFragment(&scratch));
+    // The pasted first paragraph brings its paragraph format when it is pasted
+    // whole: into an empty paragraph, or with the end of that paragraph.
+    if (intoEmptyBlock || scratch.blockCount() > 1) {
+        const QTextBlock first = scratch.firstBlock();
+        QTextBlockFormat format = first.blockFormat();
+        format.setObjectIndex(-1);
+        QTextCursor c(target);
+        c.setBlockFormat(format);
+        if (first.textList() && !target.textList())
+            c.createList(first.textList()->format());
+    }
+    cursor.endEditBlock();
     setTextCursor(cursor);
 }
 
@@ -611,12 +627,13 @@ int RichEdit::formatRange(QPaintDevice *device, int start, const QRect &targetTw
 
 QMimeData *RichEdit::createMimeDataFromSelection() const
 {
-    QMimeData *mime = QTextEdit::createMimeDataFromSelection();
-    if (mime && textCursor().hasSelection()) {
-        const QByteArray rtf = toRtf(true);
-        mime->setData(kRtfMimeTypes[0], rtf);
-        mime->setData(kRtfMimeTypes[1], rtf);
-    }
+    auto *mime = new QMimeData;
+    const QTextDocumentFragment fragment(textCursor());
+    mime->setText(fragment.toPlainText());
+    mime->setHtml(fragment.toHtml());
+    const QByteArray rtf = toRtf(true);
+    mime->setData(kRtfMimeTypes[0], rtf);
+    mime->setData(kRtfMimeTypes[1], rtf);
     return mime;
 }
 

@@ -56,6 +56,7 @@ public:
     void insertRtf(const QByteArray &rtf);
 
     // --- Attributes (with undo) -----------------------------------------
+    // The attributes of the selection's first character, or of the insertion point.
     CharAttributes selAttributes() const;
     void setSelAttributes(const CharAttributes &attributes);
     // Writes only the attributes named in `fields` (a CharField combination); a
@@ -65,7 +66,10 @@ public:
     void setParaAlignment(ParaAlignment alignment);
     bool paraBullets() const;
     void setParaBullets(bool on);
-    double paraFirstIndentPt() const; // first-line indent, points
+    // Where the first line of the selection's first paragraph starts, in points
+    // from the left edge. Setting it moves the whole paragraph: the following
+    // lines keep their place relative to the first. Negative values are kept.
+    double paraFirstIndentPt() const;
     void setParaFirstIndentPt(double points);
 
     // --- Lines, as plain text -------------------------------------------

@@ -48,6 +48,9 @@ struct ParaState {
     Qt::Alignment align = Qt::AlignLeft;
     int firstIndent = 0; // twips
     int leftIndent = 0;
+    int rightIndent = 0;
+    int spaceBefore = 0;
+    int spaceAfter = 0;
 };
 
 struct State {
@@ -105,6 +108,9 @@ enum class Kw : std::uint8_t {
     Qj,
     Fi,
     Li,
+    Ri,
+    Sb,
+    Sa,
     PnLvlBlt,
     // document
     Ansi,
@@ -218,10 +224,13 @@ constexpr std::array kKeywords = {
     KwEntry{"red", Kw::Red},
     KwEntry{"revtbl", Kw::DestSkip},
     KwEntry{"revtim", Kw::DestSkip},
+    KwEntry{"ri", Kw::Ri},
     KwEntry{"row", Kw::Row},
     KwEntry{"rquote", Kw::Rquote},
     KwEntry{"rsidtbl", Kw::DestSkip},
     KwEntry{"rxe", Kw::DestSkip},
+    KwEntry{"sa", Kw::Sa},
+    KwEntry{"sb", Kw::Sb},
     KwEntry{"sect", Kw::Sect},
     KwEntry{"shppict", Kw::DestSkip},
     KwEntry{"sp", Kw::DestSkip},
@@ -291,8 +300,7 @@ struct FontEntry {
 class Reader {
 public:
     Reader(const QByteArray &data, QTextDocument &document)
-        : m_p(data.constData()), m_end(data.constData() + data.size()), m_document(document),
-          m_cursor(&document)
+        : m_p(data.constData()), m_end(data.constData() + data.size()), m_cursor(&document)
     {
     }
 
@@ -303,7 +311,6 @@ private:
     const char *m_p;
     const char *m_end;
     // output
-    QTextDocument &m_document;
     QTextCursor m_cursor;
     QString m_run;
     CharState m_runState;
@@ -312,7 +319,11 @@ private:
     bool m_paraHasText = false;
     bool m_paraBullet = false;
     bool m_pendingCellTab = false;
-    int m_paragraphs = 0;
+    bool m_pendingBreak = false; // a page or section break waiting for more text
+    // A \par opens the next paragraph only when something goes into it, so the
+    // final \par of a document adds no empty paragraph.
+    bool m_blockPending = false;
+    CharState m_pendingChar;
     QTextList *m_list = nullptr;
     // state
     State m_state;
@@ -342,8 +353,11 @@ private:
     QTextCharFormat formatFor(const CharState &s);
     void endParagraph();
     void paragraphBreak();
+    void openPendingBlock();
     void finish();
     void beginGroup();
+    FontEntry *tableFont();
+    void commitFontName();
     bool endGroup();
     void controlWord(std::string_view word, bool hasParam, int param);
     void controlSymbol(char c);
@@ -391,11 +405,8 @@ void Reader::appendText(QStringView text)
     case Dest::FontTable:
         for (const QChar c : text) {
             if (c == u';') {
-                if (m_tableFont >= 0 &&
-                    (m_fonts.size() < kMaxFonts || m_fonts.contains(m_tableFont)))
-                    m_fonts[m_tableFont].name = m_fontName.trimmed();
-                m_fontName.clear();
-            } else if (m_fontName.size() < kMaxFontNameLength) {
+                commitFontName();
+            } else if (m_fontName.size() < kMaxFontNameLength && c.unicode() >= 0x20) {
                 m_fontName.append(c);
             }
         }
@@ -426,6 +437,9 @@ void Reader::appendText(QStringView text)
 
 void Reader::appendBodyText(QStringView text)
 {
+    if (m_pendingBreak)
+        paragraphBreak();
+    openPendingBlock();
     if (m_pendingCellTab) {
         m_pendingCellTab = false;
         appendBodyText(u"\t");
@@ -501,7 +515,9 @@ void Reader::endParagraph()
 {
     flushBytes();
     flushRun();
+    openPendingBlock();
     m_pendingCellTab = false;
+    m_pendingBreak = false;
     const ParaState &p = m_state.para;
     QTextBlockFormat format;
     format.setAlignment(p.align);
@@ -515,6 +531,12 @@ void Reader::endParagraph()
         format.setLeftMargin(left);
     if (first != 0)
         format.setTextIndent(first);
+    if (p.rightIndent)
+        format.setRightMargin(twipsToPixels(p.rightIndent));
+    if (p.spaceBefore)
+        format.setTopMargin(twipsToPixels(p.spaceBefore));
+    if (p.spaceAfter)
+        format.setBottomMargin(twipsToPixels(p.spaceAfter));
     m_cursor.setBlockFormat(format);
     if (!m_paraHasText)
         m_cursor.setBlockCharFormat(formatFor(m_state.ch)); // keeps an empty line's height
@@ -534,13 +556,36 @@ void Reader::endParagraph()
     m_paraHasText = false;
 }
 
+// The font-table entry being read, or null when there is none or the table is full.
+FontEntry *Reader::tableFont()
+{
+    if (m_tableFont < 0 || (m_fonts.size() >= kMaxFonts && !m_fonts.contains(m_tableFont)))
+        return nullptr;
+    return &m_fonts[m_tableFont];
+}
+
+void Reader::commitFontName()
+{
+    if (FontEntry *font = tableFont())
+        font->name = m_fontName.trimmed();
+    m_fontName.clear();
+}
+
 void Reader::paragraphBreak()
 {
     if (m_state.dest != Dest::Text)
         return;
     endParagraph();
-    m_cursor.insertBlock(QTextBlockFormat(), formatFor(m_state.ch));
-    ++m_paragraphs;
+    m_blockPending = true;
+    m_pendingChar = m_state.ch;
+}
+
+void Reader::openPendingBlock()
+{
+    if (!m_blockPending)
+        return;
+    m_blockPending = false;
+    m_cursor.insertBlock(QTextBlockFormat(), formatFor(m_pendingChar));
 }
 
 void Reader::beginGroup()
@@ -563,17 +608,18 @@ bool Reader::endGroup()
     m_stack.pop_back();
     if (closing.dest == Dest::FontTable && m_state.dest == Dest::FontTable &&
         !m_fontName.trimmed().isEmpty()) {
-        // An entry without its ';'.
-        if (m_tableFont >= 0 && (m_fonts.size() < kMaxFonts || m_fonts.contains(m_tableFont)))
-            m_fonts[m_tableFont].name = m_fontName.trimmed();
-        m_fontName.clear();
+        commitFontName(); // an entry without its ';'
     }
     if (closing.dest == Dest::ListText && m_state.dest != Dest::ListText) {
         // A bullet becomes the paragraph's list; a number or other label stays as text.
         if (isBulletMarker(m_listText))
             m_paraBullet = true;
-        else if (m_state.dest == Dest::Text)
-            appendText(m_listText);
+        else if (m_state.dest == Dest::Text) {
+            qsizetype lead = 0; // the blank that separates the label from its control words
+            while (lead < m_listText.size() && m_listText[lead] == u' ')
+                ++lead;
+            appendText(QStringView(m_listText).mid(lead));
+        }
         m_listText.clear();
     }
     return true;
@@ -666,9 +712,10 @@ void Reader::controlWord(std::string_view word, bool hasParam, int param)
         break;
     case Kw::Sect:
     case Kw::Page:
-        // A page or section break ends the paragraph it falls in, no more.
-        if (m_paraHasText)
-            paragraphBreak();
+        // A page or section break ends the paragraph it falls in, no more: a
+        // \par right after it ends the same paragraph.
+        if (m_paraHasText && m_state.dest == Dest::Text)
+            m_pendingBreak = true;
         break;
     case Kw::Row:
         m_pendingCellTab = false;
@@ -747,9 +794,8 @@ void Reader::controlWord(std::string_view word, bool hasParam, int param)
         break;
     case Kw::Font:
         if (m_state.dest == Dest::FontTable) {
-            if (!m_fontName.trimmed().isEmpty() && m_tableFont >= 0 &&
-                (m_fonts.size() < kMaxFonts || m_fonts.contains(m_tableFont)))
-                m_fonts[m_tableFont].name = m_fontName.trimmed();
+            if (!m_fontName.trimmed().isEmpty())
+                commitFontName();
             m_fontName.clear();
             m_tableFont = hasParam ? param : 0;
         } else {
@@ -794,6 +840,15 @@ void Reader::controlWord(std::string_view word, bool hasParam, int param)
     case Kw::Li:
         para.leftIndent = std::clamp(hasParam ? param : 0, -kMaxIndentTwips, kMaxIndentTwips);
         break;
+    case Kw::Ri:
+        para.rightIndent = std::clamp(hasParam ? param : 0, -kMaxIndentTwips, kMaxIndentTwips);
+        break;
+    case Kw::Sb:
+        para.spaceBefore = std::clamp(hasParam ? param : 0, 0, kMaxIndentTwips);
+        break;
+    case Kw::Sa:
+        para.spaceAfter = std::clamp(hasParam ? param : 0, 0, kMaxIndentTwips);
+        break;
     case Kw::Ansi:
         m_codePage = 1252;
         break;
@@ -815,9 +870,10 @@ void Reader::controlWord(std::string_view word, bool hasParam, int param)
             m_defaultFont = param;
         break;
     case Kw::FCharset:
-        if (m_state.dest == Dest::FontTable && m_tableFont >= 0 &&
-            (m_fonts.size() < kMaxFonts || m_fonts.contains(m_tableFont)))
-            m_fonts[m_tableFont].codePage = codePageForCharset(hasParam ? param : 0);
+        if (m_state.dest == Dest::FontTable) {
+            if (FontEntry *font = tableFont())
+                font->codePage = codePageForCharset(hasParam ? param : 0);
+        }
         break;
     case Kw::Red:
         m_red = hasParam ? param : 0;
@@ -912,8 +968,7 @@ bool Reader::run(QString *error)
                     --m_ucSkip;
                     continue;
                 }
-                if (name != "u")
-                    flushBytes();
+                flushBytes();
                 controlWord(name, hasParam, param);
                 continue;
             }
@@ -975,13 +1030,8 @@ void Reader::finish()
     // Text of a paragraph still open when the data ends belongs to the document.
     flushBytes();
     flushRun();
-    const bool trailingEmpty = m_paragraphs > 0 && !m_paraHasText && m_cursor.block().length() == 1;
-    if (trailingEmpty) {
-        // The final \par closes the last paragraph; it does not open an empty one.
-        m_cursor.deletePreviousChar();
-    } else {
+    if (!m_blockPending)
         endParagraph();
-    }
 }
 
 } // namespace

@@ -150,6 +150,16 @@ void appendParagraphFormat(QByteArray &out, const QTextBlock &block, int bulletF
 {
     const QTextBlockFormat format = block.blockFormat();
     out += "\\pard";
+    int first = pixelsToTwips(format.textIndent());
+    int left = pixelsToTwips(format.leftMargin());
+    if (block.textList()) {
+        // The bullet as readers of list tables and older readers both see it.
+        const QByteArray font = QByteArray::number(bulletFont);
+        out += "{\\pntext\\f" + font + "\\'b7\\tab}";
+        out += "{\\*\\pn\\pnlvlblt\\pnf" + font + "\\pnindent0{\\pntxtb\\'b7}}";
+        left += kListIndentTwips;
+        first -= kBulletHangTwips;
+    }
     const Qt::Alignment align = format.alignment() & Qt::AlignHorizontal_Mask;
     if (align & Qt::AlignHCenter)
         out += "\\qc";
@@ -159,23 +169,17 @@ void appendParagraphFormat(QByteArray &out, const QTextBlock &block, int bulletF
         out += "\\qr";
     else
         out += "\\ql";
-    int first = pixelsToTwips(format.textIndent());
-    int left = pixelsToTwips(format.leftMargin());
-    const bool bullet = block.textList() != nullptr;
-    if (bullet) {
-        left += kListIndentTwips;
-        first -= kBulletHangTwips;
-    }
     if (first)
         out += "\\fi" + QByteArray::number(first);
     if (left)
         out += "\\li" + QByteArray::number(left);
-    if (bullet) {
-        // The bullet as readers of list tables and older readers both see it.
-        const QByteArray font = QByteArray::number(bulletFont);
-        out += "{\\pntext\\f" + font + "\\'b7\\tab}";
-        out += "{\\*\\pn\\pnlvlblt\\pnf" + font + "\\pnindent0{\\pntxtb\\'b7}}";
-    }
+    const auto length = [&](const char *word, double pixels) {
+        if (const int twips = pixelsToTwips(pixels))
+            out += word + QByteArray::number(twips);
+    };
+    length("\\ri", format.rightMargin());
+    length("\\sb", std::max(0.0, format.topMargin()));
+    length("\\sa", std::max(0.0, format.bottomMargin()));
     out += ' ';
 }
 
