@@ -197,3 +197,21 @@ QIcon toolbarIcon(ToolbarGlyph glyph)
         return drawnToolbarIcon(glyph);
     return QIcon::fromTheme(name, drawnToolbarIcon(glyph));
 }
+
+QIcon editorWindowIcon()
+{
+    QIcon drawn;
+    for (int size : {16, 32, 48}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(size / 16.0, size / 16.0);
+        sheet(p, QRectF(2.5, 0.5, 11, 15));
+        p.setPen(QPen(QColor(0x40, 0x60, 0xb0), 1));
+        for (int i = 0; i < 5; ++i)
+            p.drawLine(QPointF(4.5, 3.5 + i * 2.2), QPointF(i == 4 ? 8.5 : 11.5, 3.5 + i * 2.2));
+        drawn.addPixmap(pixmap);
+    }
+    return QIcon::fromTheme(QStringLiteral("accessories-text-editor"), drawn);
+}

@@ -23,5 +23,8 @@ enum class ToolbarGlyph {
 
 QIcon toolbarIcon(ToolbarGlyph glyph);
 
+// The editor window's own icon: a sheet with lines of text.
+QIcon editorWindowIcon();
+
 // The drawn picture alone, without consulting the icon theme.
 QIcon drawnToolbarIcon(ToolbarGlyph glyph);

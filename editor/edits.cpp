@@ -1,11 +1,13 @@
 #include "edits.h"
 
+#include "TMemo.h"
 #include "ToolbarIcons.h"
 #include "platform/AppError.h"
 #include "platform/AppWindows.h"
 #include "platform/Dialogs.h"
 #include "platform/RichEdit.h"
 #include "platform/Services.h"
+#include "platform/SyntheticInput.h"
 #include "settings/IniFile.h"
 
 #include <QAction>
@@ -55,6 +57,7 @@ constexpr int ToolbarHeight = 31;
 constexpr int ButtonSize = 27;
 constexpr int IndentStep = 20; // points
 
+constexpr qint64 PendingKeyLifetimeMs = 1000;
 constexpr quint16 VkTab = 9;
 constexpr quint16 VkHome = 36;
 
@@ -218,11 +221,18 @@ bool TUpDown::eventFilter(QObject *watched, QEvent *event)
 
 // --- TEditor ---------------------------------------------------------------
 
+std::function<void()> TEditor::guarded(void (TEditor::*handler)())
+{
+    // Errors of a command end in the standard error box and never unwind
+    // through the toolkit's signal and event code.
+    return [this, handler] { platform::runGuarded([this, handler] { (this->*handler)(); }); };
+}
+
 TEditor::TEditor(QWidget *parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("Editor"));
     setWindowTitle(QStringLiteral("Quillet! Text Editor"));
-    setWindowIcon(drawnToolbarIcon(ToolbarGlyph::MakeDefault));
+    setWindowIcon(editorWindowIcon());
     resize(620, 370);
 
     auto *layout = new QVBoxLayout(this);
@@ -234,7 +244,7 @@ TEditor::TEditor(QWidget *parent) : QWidget(parent, Qt::Window)
     toolbar->setFixedHeight(ToolbarHeight);
     layout->addWidget(toolbar);
 
-    memo = new platform::RichEdit(this);
+    memo = new TMemo(this);
     memo->setObjectName(QStringLiteral("memo"));
     layout->addWidget(memo, 1);
 
@@ -262,14 +272,14 @@ TEditor::TEditor(QWidget *parent) : QWidget(parent, Qt::Window)
     connect(memo, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { PopupMenu1->popup(memo->viewport()->mapToGlobal(pos)); });
     memo->installEventFilter(this);
-    connect(memo, &QTextEdit::cursorPositionChanged, this, &TEditor::memoSelectionChange);
-    connect(memo, &QTextEdit::selectionChanged, this, &TEditor::memoSelectionChange);
+    connect(memo, &QTextEdit::cursorPositionChanged, this, guarded(&TEditor::memoSelectionChange));
+    connect(memo, &QTextEdit::selectionChanged, this, guarded(&TEditor::memoSelectionChange));
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setSingleShot(true);
     Timer1->setInterval(2000);
-    connect(Timer1, &QTimer::timeout, this, &TEditor::Timer1Timer);
+    connect(Timer1, &QTimer::timeout, this, guarded(&TEditor::Timer1Timer));
 
     FormCreate();
 }
@@ -357,31 +367,29 @@ void TEditor::buildToolbar()
     for (QToolButton *b : {boldbutton, italicbutton, underlinebutton})
         b->installEventFilter(this);
 
-    connect(SpeedButton12, &QToolButton::clicked, this, &TEditor::SpeedButton12Click);
-    connect(SpeedButton9, &QToolButton::clicked, this, &TEditor::SpeedButton9Click);
-    connect(cmdSave, &QToolButton::clicked, this, [this] {
-        if (onSave)
-            onSave();
-    });
-    connect(SpeedButton1, &QToolButton::clicked, this, [this] {
-        if (onPrint)
-            onPrint();
-    });
-    connect(SpeedButton2, &QToolButton::clicked, this, [this] {
-        if (onPageSetup)
-            onPageSetup();
-    });
-    connect(SpeedButton3, &QToolButton::clicked, this, &TEditor::SpeedButton3Click);
-    connect(boldbutton, &QToolButton::clicked, this, &TEditor::boldbuttonClick);
-    connect(italicbutton, &QToolButton::clicked, this, &TEditor::italicbuttonClick);
-    connect(underlinebutton, &QToolButton::clicked, this, &TEditor::underlinebuttonClick);
-    connect(FontName, &QComboBox::activated, this, &TEditor::FontNameChange);
+    connect(SpeedButton12, &QToolButton::clicked, this, guarded(&TEditor::SpeedButton12Click));
+    connect(SpeedButton9, &QToolButton::clicked, this, guarded(&TEditor::SpeedButton9Click));
+    auto hook = [](const std::function<void()> &command) {
+        return [&command] {
+            if (command)
+                platform::runGuarded(command);
+        };
+    };
+    connect(cmdSave, &QToolButton::clicked, this, hook(onSave));
+    connect(SpeedButton1, &QToolButton::clicked, this, hook(onPrint));
+    connect(SpeedButton2, &QToolButton::clicked, this, hook(onPageSetup));
+    connect(SpeedButton3, &QToolButton::clicked, this, guarded(&TEditor::SpeedButton3Click));
+    connect(boldbutton, &QToolButton::clicked, this, guarded(&TEditor::boldbuttonClick));
+    connect(italicbutton, &QToolButton::clicked, this, guarded(&TEditor::italicbuttonClick));
+    connect(underlinebutton, &QToolButton::clicked, this, guarded(&TEditor::underlinebuttonClick));
+    connect(FontName, &QComboBox::activated, this, guarded(&TEditor::FontNameChange));
     connect(FontSize, &QLineEdit::textChanged, this, &TEditor::FontSizeChange);
-    connect(ColorBox, &QToolButton::clicked, this, &TEditor::ColorBoxClick);
-    connect(alignment, &QButtonGroup::buttonClicked, this,
-            [this](QAbstractButton *b) { alignClick(static_cast<QToolButton *>(b)); });
-    connect(BulletsButton, &QToolButton::clicked, this, &TEditor::BulletsButtonClick);
-    connect(SpeedButton7, &QToolButton::clicked, this, &TEditor::SpeedButton10Click);
+    connect(ColorBox, &QToolButton::clicked, this, guarded(&TEditor::ColorBoxClick));
+    connect(alignment, &QButtonGroup::buttonClicked, this, [this](QAbstractButton *b) {
+        platform::runGuarded([this, b] { alignClick(static_cast<QToolButton *>(b)); });
+    });
+    connect(BulletsButton, &QToolButton::clicked, this, guarded(&TEditor::BulletsButtonClick));
+    connect(SpeedButton7, &QToolButton::clicked, this, guarded(&TEditor::SpeedButton10Click));
 
     // Enter released in the face box or the size field moves the focus on.
     FontName->installEventFilter(this);
@@ -393,7 +401,7 @@ void TEditor::buildMenu()
 {
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    connect(PopupMenu1, &QMenu::aboutToShow, this, &TEditor::PopupMenu1Popup);
+    connect(PopupMenu1, &QMenu::aboutToShow, this, guarded(&TEditor::PopupMenu1Popup));
 
     auto item = [this](const char *name, const QString &caption, void (TEditor::*handler)(),
                        const QKeySequence &shortcut = {}, bool shown = true) {
@@ -403,7 +411,7 @@ void TEditor::buildMenu()
         // The text area dispatches the shortcuts itself (see eventFilter).
         action->setShortcutContext(Qt::WidgetShortcut);
         if (handler)
-            connect(action, &QAction::triggered, this, handler);
+            connect(action, &QAction::triggered, this, guarded(handler));
         PopupMenu1->addAction(action);
         action->setVisible(shown);
         return action;
@@ -579,23 +587,33 @@ bool TEditor::event(QEvent *event)
                 resize(target - frame);
         }
     }
+    if (event->type() == QEvent::WindowActivate && m_pendingKey) {
+        const quint16 key = m_pendingKey;
+        m_pendingKey = 0;
+        if (m_pendingKeyAge.elapsed() < PendingKeyLifetimeMs)
+            pressKey(key);
+    }
     return QWidget::event(event);
 }
 
 void TEditor::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    // Brings the program's taskbar entry up and the window to the front.
     auto &windows = platform::services().appWindows();
     windows.minimizeTaskbarEntry();
     windows.restoreTaskbarEntry();
+    windows.bringToFront(this);
     memoSelectionChange();
 }
 
 void TEditor::parkAndHide()
 {
-    move(x() - ParkOffset, y());
-    platform::services().appWindows().hideTaskbarEntry();
+    // Hidden first: a window manager may pull a visible window that is moved
+    // off-screen back into view.
     hide();
+    platform::services().appWindows().hideTaskbarEntry();
+    move(x() - ParkOffset, y());
 }
 
 void TEditor::closeEvent(QCloseEvent *event)
@@ -609,12 +627,22 @@ void TEditor::changeEvent(QEvent *event)
     QWidget::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange && isMinimized()) {
         // Minimising hides the window like closing it does; it comes back
-        // in its normal state.
+        // in its normal state (see setVisible).
         QTimer::singleShot(0, this, [this] {
-            setWindowState(windowState() & ~Qt::WindowMinimized);
-            parkAndHide();
+            if (isMinimized())
+                parkAndHide();
         });
     }
+}
+
+void TEditor::setVisible(bool visible)
+{
+    // A window hidden while minimised is restored as it is shown again. The
+    // state is changed in the same step as the showing: changed while the
+    // window is hidden, it would map the window without the toolkit knowing.
+    if (visible && isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    QWidget::setVisible(visible);
 }
 
 void TEditor::SpeedButton3Click()
@@ -637,16 +665,21 @@ bool TEditor::eventFilter(QObject *watched, QEvent *event)
             }
         }
     }
-    if (event->type() == QEvent::KeyRelease &&
+    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) &&
         (watched == FontName || watched == FontName->lineEdit() || watched == FontSize)) {
         const auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
-            pressKey(VkTab);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && !key->isAutoRepeat()) {
+            // Enter may also choose the face; its release alone moves the
+            // focus on, so that only one Tab is pressed.
+            m_enterHeld = event->type() == QEvent::KeyPress;
+            if (!m_enterHeld)
+                pressKey(VkTab);
+        }
     }
     if (event->type() == QEvent::MouseButtonPress &&
         (watched == boldbutton || watched == italicbutton || watched == underlinebutton)) {
         if (static_cast<QMouseEvent *>(event)->button() == Qt::RightButton) {
-            applyDefaultFont(DefaultFontUse::RightClick);
+            platform::runGuarded([this] { applyDefaultFont(DefaultFontUse::RightClick); });
             return true;
         }
     }
@@ -655,7 +688,17 @@ bool TEditor::eventFilter(QObject *watched, QEvent *event)
 
 void TEditor::pressKey(quint16 virtualKey)
 {
-    Q_UNUSED(virtualKey);
+    // Through the desktop's input stream, so that the key reaches whichever
+    // control has the focus by the time it arrives. Right after a dialog has
+    // closed the desktop may not have given the focus back to this window
+    // yet; the key then waits for the window to become active again (for a
+    // moment only, so that it never lands long after the command).
+    if (isVisible() && !isActiveWindow()) {
+        m_pendingKey = virtualKey;
+        m_pendingKeyAge.start();
+        return;
+    }
+    platform::services().input().PostKeyEx32(virtualKey, 0, false);
 }
 
 // --- Format of the selection -----------------------------------------------
@@ -708,12 +751,7 @@ void TEditor::styleButtonClick(QToolButton *button)
         a.italic = down;
     else
         a.underline = down;
-    QTextCharFormat f;
-    f.setFontWeight(a.bold ? QFont::Bold : QFont::Normal);
-    f.setFontItalic(a.italic);
-    f.setFontUnderline(a.underline);
-    f.setFontStrikeOut(a.strikeOut);
-    memo->mergeCurrentCharFormat(f);
+    memo->setSelAttributes(a, platform::CharStyle);
     memoSelectionChange();
 }
 
@@ -759,11 +797,12 @@ void TEditor::FontNameChange()
         return;
     const int index = FontName->currentIndex();
     if (index >= 0) {
-        QTextCharFormat f;
-        f.setFontFamilies(QStringList{FontName->itemText(index)});
-        memo->mergeCurrentCharFormat(f);
+        platform::CharAttributes a;
+        a.face = FontName->itemText(index);
+        memo->setSelAttributes(a, platform::CharFace);
     }
-    pressKey(VkTab);
+    if (!m_enterHeld)
+        pressKey(VkTab);
 }
 
 void TEditor::FontSizeChange()
@@ -789,9 +828,9 @@ void TEditor::FontSizeChange()
     // A size below one point would make the text invisible: it is not applied.
     if (size < 1)
         return;
-    QTextCharFormat f;
-    f.setFontPointSize(size);
-    memo->mergeCurrentCharFormat(f);
+    platform::CharAttributes a;
+    a.size = size;
+    memo->setSelAttributes(a, platform::CharSize);
 }
 
 void TEditor::ColorBoxClick()
@@ -800,9 +839,9 @@ void TEditor::ColorBoxClick()
     if (!chosen.isValid())
         return;
     ColorBox->setColorValue(colorValue(chosen));
-    QTextCharFormat f;
-    f.setForeground(chosen);
-    memo->mergeCurrentCharFormat(f);
+    platform::CharAttributes a;
+    a.color = chosen;
+    memo->setSelAttributes(a, platform::CharColor);
     pressKey(VkTab);
 }
 
@@ -888,22 +927,22 @@ void TEditor::applyDefaultFont(DefaultFontUse use)
         ini.readString(DefaultFont, QStringLiteral("Tstyle"),
                        use == DefaultFontUse::PlainFont ? QStringLiteral("regular") : QString());
 
-    QTextCharFormat f;
-    f.setFontFamilies(QStringList{face});
-    if (size >= 1)
-        f.setFontPointSize(size);
+    platform::CharAttributes a;
+    a.face = face;
+    a.size = size; // below one point the size stays as it is
+    // The colour button takes the stored colour, the text the button's.
     ColorBox->setColorValue(color);
-    if (ColorBox->colorValue() < 0)
-        f.setForeground(QBrush()); // the automatic text colour
-    else
-        f.setForeground(ColorBox->color());
+    a.autoColor = ColorBox->colorValue() < 0;
+    a.color = ColorBox->color();
+    unsigned fields = platform::CharFace | platform::CharSize | platform::CharColor;
     if (const auto style = styleOfWord(word)) {
-        f.setFontWeight(style->bold ? QFont::Bold : QFont::Normal);
-        f.setFontItalic(style->italic);
-        f.setFontUnderline(style->underline);
-        f.setFontStrikeOut(false);
+        a.bold = style->bold;
+        a.italic = style->italic;
+        a.underline = style->underline;
+        a.strikeOut = false;
+        fields |= platform::CharStyle;
     }
-    memo->mergeCurrentCharFormat(f);
+    memo->setSelAttributes(a, fields);
     if (use != DefaultFontUse::AtInsertionPoint)
         memoSelectionChange();
 }
@@ -1008,23 +1047,18 @@ void TEditor::WordWrap1Click()
 
 void TEditor::Removeleadingspaces1Click()
 {
-    // Only the blanks and control characters at each line's start are
-    // removed, so the rest of every line keeps its own formatting, and a line
-    // of any length is handled whole.
+    // Every line is rewritten without the blanks and control characters at
+    // its start. The control replaces only what differs, so the rest of each
+    // line keeps its own formatting; a line of any length is handled whole.
     const int caret = memo->textCursor().position();
     QTextCursor edit(memo->document());
-    edit.beginEditBlock();
+    edit.beginEditBlock(); // one undo step for the whole command
     for (int i = 0; i < memo->lineCount(); ++i) {
         const QString text = memo->line(i);
         qsizetype n = 0;
         while (n < text.size() && text.at(n).unicode() < 33)
             ++n;
-        if (n == 0)
-            continue;
-        const int start = memo->lineStart(i);
-        edit.setPosition(start);
-        edit.setPosition(start + static_cast<int>(n), QTextCursor::KeepAnchor);
-        edit.removeSelectedText();
+        memo->replaceLine(i, text.mid(n));
     }
     edit.endEditBlock();
     QTextCursor cursor = memo->textCursor();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QPointer>
+#include <QElapsedTimer>
 #include <QSize>
 #include <QTimer>
 #include <QToolButton>
@@ -189,6 +189,8 @@ public:
     // True while the toolbar is being refreshed from the selection.
     static bool refreshing();
 
+    void setVisible(bool visible) override;
+
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -197,6 +199,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    std::function<void()> guarded(void (TEditor::*handler)());
     void buildToolbar();
     void buildMenu();
     void buildDialogs();
@@ -219,6 +222,11 @@ private:
     QPrintDialog *m_printDialog = nullptr;
     QPrintDialog *m_printerSetupDialog = nullptr;
 
+    // A key press waiting for this window to become active again.
+    quint16 m_pendingKey = 0;
+    QElapsedTimer m_pendingKeyAge;
+    // Enter is down in the face box or the size field.
+    bool m_enterHeld = false;
     // Outer size to give the window once the window manager has framed it.
     QSize m_pendingOuterSize;
 };
