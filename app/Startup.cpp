@@ -5,7 +5,6 @@
 #include "fexists.h"
 #include "imaging/Editscreen.h"
 #include "platform/AppWindows.h"
-#include "platform/Dialogs.h"
 #include "platform/Services.h"
 #include "printing.h"
 #include "settings/About.h"
@@ -37,8 +36,8 @@ int createForms()
     Editor = new TEditor;
     // The editor's print and printer-setup buttons run the tray's print and
     // the print engine's page setup.
-    Editor->onPrint = [] { platform::runGuarded([] { TrayForm->Prints(); }); };
-    Editor->onPageSetup = [] { platform::runGuarded([] { TrayForm->PageSetup1Click(); }); };
+    Editor->onPrint = [] { TrayForm->Prints(); };
+    Editor->onPageSetup = [] { TrayForm->PageSetup1Click(); };
     EditScreen = new TEditScreen;
     return -1;
 }
