@@ -42,6 +42,7 @@ private slots:
     void cancelWithinTwoSeconds();
     void printDialogCancelPrintsNothing();
     void quilletPrintsCapturedSelection();
+    void nothingCapturedPrintsNothing();
     void pageSetupDialogPlacedAndCancelKeepsMargins();
     void pageSetupDisabledMargins();
     void editorButtons();
@@ -209,6 +210,20 @@ void tst_Prints::quilletPrintsCapturedSelection()
     QVERIFY2(pages[0].contains("Captured 1"), qPrintable(pages[0]));
     QVERIFY(pages[0].contains("Selected words to print"));
     QVERIFY(pages[0].contains("Page 1"));
+}
+
+void tst_Prints::nothingCapturedPrintsNothing()
+{
+    SelectionSource source({"--title", "Nothing", "--text", "unselected", "--no-selection"});
+    QVERIFY(source.waitForWindow());
+    bool printingShown = false;
+    Answerer watch("printit", [&](QWidget *) { printingShown = true; });
+    Answerer error("CaptureErrorBox", [](QWidget *w) { static_cast<QDialog *>(w)->accept(); });
+    TrayForm->Quillet1->trigger();
+    QVERIFY(error.answered());
+    QCOMPARE(CaptureStatus, QString());
+    QVERIFY(!printingShown);
+    QVERIFY(!QFile::exists(m_file));
 }
 
 void tst_Prints::pageSetupDialogPlacedAndCancelKeepsMargins()
