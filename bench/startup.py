@@ -1,8 +1,9 @@
 #!/usr/bin/python3
-"""Start-up and idle figures of the quillet executable, measured from outside.
+"""Start-up and idle figures of a tray program, measured from outside.
 
 Run inside a desktop session with a notification area, e.g.:
     tests/harness/x11-session.sh bench/startup.py build/quillet
+    tests/harness/x11-session.sh bench/startup.py build/bench/bare_tray
 
 For each run it copies the executable into a fresh folder, starts it, and
 polls the X server until the program's icon is mapped inside the
@@ -21,8 +22,8 @@ import time
 from Xlib import X, display
 
 
-def quillet_icon_mapped(dpy):
-    """True when a window of class quillet is viewable inside the tray."""
+def icon_mapped(dpy, name):
+    """True when a window of the program's class is viewable inside the tray."""
     stack = [(dpy.screen().root, False)]
     while stack:
         w, in_tray = stack.pop()
@@ -35,7 +36,7 @@ def quillet_icon_mapped(dpy):
                 cls = c.get_wm_class()
             except Exception:
                 cls = None
-            if in_tray and cls and cls[0] == 'quillet':
+            if in_tray and cls and cls[0] == name:
                 try:
                     if c.get_attributes().map_state == X.IsViewable:
                         return True
@@ -61,6 +62,7 @@ def cpu_ticks(pid):
 
 def main():
     exe = os.path.abspath(sys.argv[1])
+    name = os.path.basename(exe)
     runs = int(sys.argv[2]) if len(sys.argv) > 2 else 10
     dpy = display.Display()
     times = []
@@ -71,12 +73,12 @@ def main():
         if proc:
             proc.terminate()
             proc.wait()
-            while quillet_icon_mapped(dpy):
+            while icon_mapped(dpy, name):
                 time.sleep(0.01)
         t0 = time.monotonic()
-        proc = subprocess.Popen([os.path.join(folder, 'quillet')],
+        proc = subprocess.Popen([os.path.join(folder, name)],
                                 stderr=subprocess.DEVNULL)
-        while not quillet_icon_mapped(dpy):
+        while not icon_mapped(dpy, name):
             time.sleep(0.001)
         times.append((time.monotonic() - t0) * 1000)
     time.sleep(3)  # let start-up work settle

@@ -258,7 +258,6 @@ TEditor::TEditor(QWidget *parent) : QWidget(parent, Qt::Window)
 
     buildToolbar();
     buildMenu();
-    buildDialogs();
 
     // The text area: Tab types a tab, the selection stays visible without
     // the focus, the popup menu is ours.
@@ -465,6 +464,10 @@ void TEditor::buildMenu()
 
 void TEditor::buildDialogs()
 {
+    // File dialogs are costly to make and most runs never show the editor, so
+    // they are built when the editor is first shown.
+    if (OpenDialog)
+        return;
     OpenDialog = new QFileDialog(this, QStringLiteral("Open"));
     OpenDialog->setObjectName(QStringLiteral("OpenDialog"));
     OpenDialog->setNameFilters(
@@ -598,6 +601,7 @@ bool TEditor::event(QEvent *event)
 
 void TEditor::showEvent(QShowEvent *event)
 {
+    buildDialogs();
     QWidget::showEvent(event);
     // Brings the program's taskbar entry up and the window to the front.
     auto &windows = platform::services().appWindows();
@@ -1070,6 +1074,7 @@ void TEditor::Removeleadingspaces1Click()
 
 void TEditor::SpeedButton9Click()
 {
+    buildDialogs();
     if (OpenDialog->exec() != QDialog::Accepted || OpenDialog->selectedFiles().isEmpty())
         return;
     openDocument(QFileInfo(OpenDialog->selectedFiles().constFirst()).absoluteFilePath());
