@@ -18,6 +18,7 @@
 #include "richprint/RichPrint.h"
 #include "settings/About.h"
 #include "settings/IniFile.h"
+#include "settings/SettingsKeys.h"
 #include "settings/fVisible.h"
 
 #include <QAction>
@@ -47,9 +48,6 @@ bool WindowActivated = false;
 TTrayForm *TrayForm = nullptr;
 
 namespace {
-const QString Main = QStringLiteral("Settings");
-const QString Storage = QStringLiteral("storage");
-
 // A parked editor lies this far left of its place; one whose left edge is
 // below the threshold is moved back before it is shown.
 constexpr int ParkOffset = 5000;
@@ -246,18 +244,18 @@ void TTrayForm::FormCreate()
 {
     move(-250, y());
     const IniFile ini = IniFile::programIni();
-    if (!ini.readString(Main, QStringLiteral("pt"), {}).isEmpty())
+    if (!settings::read(ini, settings::PromptTitle).isEmpty())
         PromptTitle = QStringLiteral("yes");
-    if (!ini.readString(Storage, QStringLiteral("screencap"), {}).isEmpty()) {
+    if (!settings::read(ini, settings::ScreenCapture).isEmpty()) {
         CaptureScreen1->setChecked(true);
         CaptureText1->setChecked(false);
         Remember1->setEnabled(false);
         PageSetup1->setEnabled(false);
     }
-    WaitTime = ini.readInteger(Main, QStringLiteral("wait"), 1000);
+    WaitTime = settings::read(ini, settings::WaitTime);
     move(-ParkOffset, y());
-    UsePrintDialog1->setChecked(ini.readBool(Main, QStringLiteral("pdialog"), true));
-    TrimLeadingBlanks = ini.readBool(Main, QStringLiteral("nospaces"), false);
+    UsePrintDialog1->setChecked(settings::read(ini, settings::PrintDialogForTray));
+    TrimLeadingBlanks = settings::read(ini, settings::RemoveLeadingBlanks);
     hide();
 }
 
@@ -299,8 +297,7 @@ void TTrayForm::openPopupMenu(const QPoint &globalPos)
 
 void TTrayForm::TrayIcon1Click()
 {
-    const QString action =
-        IniFile::programIni().readString(Main, QStringLiteral("lc"), QStringLiteral("Options"));
+    const QString action = settings::read(IniFile::programIni(), settings::LeftClickAction);
     if (Remember1->isChecked()) {
         if (action == QLatin1String("View Editor"))
             showEditor();
@@ -380,7 +377,7 @@ void TTrayForm::printText()
     RichPrinter1->setFooter(
         ViewableForm->chkpagenumbers->isChecked() ? QStringLiteral("Page {$PAGE}") : QString());
     // Read afresh: the options dialog writes it without telling the tray.
-    RichPrinter1->setHeader(IniFile::programIni().readString(Main, QStringLiteral("head"), {}));
+    RichPrinter1->setHeader(settings::read(IniFile::programIni(), settings::Header));
     RichPrinter1->PrintRichEdit(memo, 1);
     cursor = memo->textCursor();
     cursor.setPosition(std::min(insertionPoint, memo->document()->characterCount() - 1));
@@ -553,15 +550,13 @@ void TTrayForm::CaptureScreen1Click()
     Remember1->setChecked(false);
     Quillet1->setEnabled(true);
     SaveSelection1->setEnabled(true);
-    IniFile::programIni().writeString(Storage, QStringLiteral("screencap"),
-                                      screenMode() ? QStringLiteral("yes") : QString());
+    settings::write(IniFile::programIni(), settings::ScreenCapture, screenMode());
 }
 
 void TTrayForm::CaptureText1Click()
 {
     flipCaptureMode();
-    IniFile::programIni().writeString(Storage, QStringLiteral("screencap"),
-                                      screenMode() ? QStringLiteral("yes") : QString());
+    settings::write(IniFile::programIni(), settings::ScreenCapture, screenMode());
 }
 
 void TTrayForm::Remember1Click()
@@ -574,7 +569,8 @@ void TTrayForm::Remember1Click()
 void TTrayForm::UsePrintDialog1Click()
 {
     UsePrintDialog1->setChecked(!UsePrintDialog1->isChecked());
-    IniFile::programIni().writeBool(Main, QStringLiteral("pdialog"), UsePrintDialog1->isChecked());
+    settings::write(IniFile::programIni(), settings::PrintDialogForTray,
+                    UsePrintDialog1->isChecked());
 }
 
 void TTrayForm::PageSetup1Click()

@@ -9,6 +9,7 @@
 #include "platform/Services.h"
 #include "platform/SyntheticInput.h"
 #include "settings/IniFile.h"
+#include "settings/SettingsKeys.h"
 
 #include <QAction>
 #include <QApplication>
@@ -43,15 +44,10 @@ TEditor *Editor = nullptr;
 
 namespace {
 
-const QString Main = QStringLiteral("Settings");
-const QString WindowRect = QStringLiteral("Tamsel");
-const QString DefaultFont = QStringLiteral("Marlo*Venn");
-
 // A hidden editor lies this far left of its place; one whose left edge is
 // below the threshold is moved back before it is shown.
 constexpr int ParkOffset = 5000;
 constexpr int ParkedThreshold = -4000;
-constexpr int NoStoredRect = -1000;
 
 constexpr int ToolbarHeight = 31;
 constexpr int ButtonSize = 27;
@@ -529,7 +525,7 @@ void TEditor::FormCreate()
     std::sort(faces.begin(), faces.end(), collator);
     FontName->addItems(faces);
 
-    if (!IniFile::programIni().readString(Main, QStringLiteral("ww"), {}).isEmpty())
+    if (!settings::read(IniFile::programIni(), settings::NoWordWrap).isEmpty())
         setWordWrap(false);
 
     memo->clear();
@@ -541,17 +537,17 @@ void TEditor::Timer1Timer()
 {
     Timer1->stop();
     const IniFile ini = IniFile::programIni();
-    const int el = ini.readInteger(WindowRect, QStringLiteral("el"), NoStoredRect);
+    const int el = settings::read(ini, settings::EditorLeft);
     QRect outer;
-    if (el == NoStoredRect) {
+    if (el == settings::NoStoredRect) {
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
         const QSize size = frameGeometry().size();
         outer = QRect(screen.width() / 2 - size.width() / 2,
                       screen.height() / 2 - size.height() / 2, 620, size.height());
     } else {
-        outer = QRect(el, ini.readInteger(WindowRect, QStringLiteral("et"), NoStoredRect),
-                      ini.readInteger(WindowRect, QStringLiteral("ew"), NoStoredRect),
-                      ini.readInteger(WindowRect, QStringLiteral("eh"), NoStoredRect));
+        outer = QRect(el, settings::read(ini, settings::EditorTop),
+                      settings::read(ini, settings::EditorWidth),
+                      settings::read(ini, settings::EditorHeight));
     }
     // A window already shown (a capture in the first two seconds) is placed
     // but not parked: parking is for hidden windows only.
@@ -567,12 +563,12 @@ void TEditor::FormDestroy()
     const IniFile ini = IniFile::programIni();
     if (isVisible()) {
         const QRect r = frameGeometry();
-        ini.writeInteger(WindowRect, QStringLiteral("el"), r.left());
-        ini.writeInteger(WindowRect, QStringLiteral("et"), r.top());
-        ini.writeInteger(WindowRect, QStringLiteral("ew"), r.width());
-        ini.writeInteger(WindowRect, QStringLiteral("eh"), r.height());
+        settings::write(ini, settings::EditorLeft, r.left());
+        settings::write(ini, settings::EditorTop, r.top());
+        settings::write(ini, settings::EditorWidth, r.width());
+        settings::write(ini, settings::EditorHeight, r.height());
     }
-    ini.writeString(Main, QStringLiteral("wrap"), wordWrap() ? QStringLiteral("aye") : QString());
+    settings::write(ini, settings::WordWrapAtExit, wordWrap());
 }
 
 bool TEditor::event(QEvent *event)
@@ -923,13 +919,12 @@ void TEditor::applyDefaultFont(DefaultFontUse use)
         }
     }
     const IniFile ini = IniFile::programIni();
-    const QString face =
-        ini.readString(DefaultFont, QStringLiteral("Tname"), QStringLiteral("Times New Roman"));
-    const int size = ini.readInteger(DefaultFont, QStringLiteral("Tsize"), 12);
-    const int color = ini.readInteger(DefaultFont, QStringLiteral("Tcolor"), 0);
+    const QString face = settings::read(ini, settings::FontName);
+    const int size = settings::read(ini, settings::FontSize);
+    const int color = settings::read(ini, settings::FontColor);
     const QString word =
-        ini.readString(DefaultFont, QStringLiteral("Tstyle"),
-                       use == DefaultFontUse::PlainFont ? QStringLiteral("regular") : QString());
+        settings::read(ini, use == DefaultFontUse::PlainFont ? settings::FontStyleForPlainFont
+                                                             : settings::FontStyle);
 
     platform::CharAttributes a;
     a.face = face;
@@ -971,11 +966,11 @@ void TEditor::SpeedButton10Click()
         return;
     const platform::CharAttributes a = memo->selAttributes();
     const IniFile ini = IniFile::programIni();
-    ini.writeString(DefaultFont, QStringLiteral("Tname"), a.face);
-    ini.writeInteger(DefaultFont, QStringLiteral("Tsize"), a.size);
-    ini.writeInteger(DefaultFont, QStringLiteral("Tcolor"),
-                     a.autoColor ? TColorBox::AutoColor : colorValue(a.color));
-    ini.writeString(DefaultFont, QStringLiteral("Tstyle"), styleWord(a));
+    settings::write(ini, settings::FontName, a.face);
+    settings::write(ini, settings::FontSize, a.size);
+    settings::write(ini, settings::FontColor,
+                    a.autoColor ? TColorBox::AutoColor : colorValue(a.color));
+    settings::write(ini, settings::FontStyle, styleWord(a));
 }
 
 // --- Editing -----------------------------------------------------------------
