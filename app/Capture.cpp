@@ -1,5 +1,6 @@
 #include "TrayT1.h"
 
+#include "editor/LeadingBlanks.h"
 #include "editor/edits.h"
 #include "imaging/Editscreen.h"
 #include "platform/AppWindows.h"
@@ -14,7 +15,6 @@
 #include <QMessageBox>
 #include <QTextBlock>
 #include <QTextCursor>
-#include <QTextDocument>
 
 // The capture: the user's window is activated, sent the copy keystroke, and
 // what reaches the clipboard is pasted into the editor.
@@ -25,26 +25,6 @@ namespace {
 constexpr int SettleMs = 100;
 constexpr quint16 VkC = 0x43;
 
-// Removes from every paragraph of `document` its leading characters of code
-// 32 or below (blanks, tabs, other control characters). The rest of each
-// paragraph keeps its formatting.
-void removeLeadingBlanks(QTextDocument *document)
-{
-    QTextCursor edit(document);
-    edit.beginEditBlock();
-    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-        const QString text = block.text();
-        qsizetype n = 0;
-        while (n < text.size() && text.at(n).unicode() <= 32)
-            ++n;
-        if (n == 0)
-            continue;
-        edit.setPosition(block.position());
-        edit.setPosition(block.position() + static_cast<int>(n), QTextCursor::KeepAnchor);
-        edit.removeSelectedText();
-    }
-    edit.endEditBlock();
-}
 } // namespace
 
 void TTrayForm::EditClick()
@@ -160,16 +140,13 @@ void TTrayForm::reportNothingCopied()
     memo->selectAll();
 
     auto &appWindows = platform::services().appWindows();
-    appWindows.minimizeTaskbarEntry();
-    appWindows.restoreTaskbarEntry();
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Quillet! Error"),
                     QStringLiteral("Troubleshooting:\r\n"
                                    "  1. Check to make sure that you had text selected.\r\n"
                                    "  2. Increase \"Action Wait Time\" in Options"),
                     QMessageBox::Ok);
     box.setObjectName(QStringLiteral("CaptureErrorBox"));
-    box.show();
-    appWindows.bringToFront(&box);
+    appWindows.bringForward(&box);
     box.exec();
     appWindows.hideTaskbarEntry();
     CaptureStatus = QStringLiteral("stop");

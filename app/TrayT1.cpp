@@ -6,6 +6,7 @@
 #include "platform/AppWindows.h"
 #include "platform/Dialogs.h"
 #include "platform/Help.h"
+#include "platform/Parking.h"
 #include "platform/Printer.h"
 #include "platform/RichEdit.h"
 #include "platform/Services.h"
@@ -41,11 +42,6 @@ bool WindowActivated = false;
 TTrayForm *TrayForm = nullptr;
 
 namespace {
-// A parked editor lies this far left of its place; one whose left edge is
-// below the threshold is moved back before it is shown.
-constexpr int ParkOffset = 5000;
-constexpr int ParkedThreshold = -4000;
-
 // How long the "Printing ..." window gives the user to cancel a print.
 constexpr int PrintCancelMs = 2000;
 
@@ -220,7 +216,7 @@ void TTrayForm::FormCreate()
         PageSetup1->setEnabled(false);
     }
     WaitTime = settings::read(ini, settings::WaitTime);
-    move(-ParkOffset, y());
+    move(-platform::ParkOffset, y());
     UsePrintDialog1->setChecked(settings::read(ini, settings::PrintDialogForTray));
     TrimLeadingBlanks = settings::read(ini, settings::RemoveLeadingBlanks);
     hide();
@@ -309,8 +305,7 @@ void TTrayForm::Prints()
     // on their own.
     auto &appWindows = platform::services().appWindows();
     if (UsePrintDialog1->isChecked()) {
-        appWindows.minimizeTaskbarEntry();
-        appWindows.restoreTaskbarEntry();
+        appWindows.bringForward();
         const bool accepted = RichPrinter1->printer().printDialog(Editor);
         appWindows.hideTaskbarEntry();
         if (!accepted)
@@ -358,8 +353,7 @@ void TTrayForm::SaveSelection1Click()
 
 void TTrayForm::showEditor()
 {
-    if (Editor->x() < ParkedThreshold)
-        Editor->move(Editor->x() + ParkOffset, Editor->y());
+    platform::unpark(Editor);
     platform::services().appWindows().bringToFront(Editor);
 }
 
@@ -370,8 +364,7 @@ void TTrayForm::ViewEditor1Click()
         EditScreen->show();
         return;
     }
-    if (Editor->x() < ParkedThreshold)
-        Editor->move(Editor->x() + ParkOffset, Editor->y());
+    platform::unpark(Editor);
     Editor->show();
 }
 

@@ -1,10 +1,12 @@
 #include "edits.h"
 
+#include "LeadingBlanks.h"
 #include "TMemo.h"
 #include "ToolbarIcons.h"
 #include "platform/AppError.h"
 #include "platform/AppWindows.h"
 #include "platform/Dialogs.h"
+#include "platform/Parking.h"
 #include "platform/RichEdit.h"
 #include "platform/Services.h"
 #include "platform/SyntheticInput.h"
@@ -43,11 +45,6 @@
 TEditor *Editor = nullptr;
 
 namespace {
-
-// A hidden editor lies this far left of its place; one whose left edge is
-// below the threshold is moved back before it is shown.
-constexpr int ParkOffset = 5000;
-constexpr int ParkedThreshold = -4000;
 
 constexpr int ToolbarHeight = 31;
 constexpr int ButtonSize = 27;
@@ -551,7 +548,7 @@ void TEditor::Timer1Timer()
     }
     // A window already shown (a capture in the first two seconds) is placed
     // but not parked: parking is for hidden windows only.
-    const int park = isVisible() ? 0 : ParkOffset;
+    const int park = isVisible() ? 0 : platform::ParkOffset;
     move(outer.left() - park, outer.top());
     const QSize frame = frameGeometry().size() - size();
     resize(outer.size() - frame);
@@ -600,10 +597,7 @@ void TEditor::showEvent(QShowEvent *event)
     buildDialogs();
     QWidget::showEvent(event);
     // Brings the program's taskbar entry up and the window to the front.
-    auto &windows = platform::services().appWindows();
-    windows.minimizeTaskbarEntry();
-    windows.restoreTaskbarEntry();
-    windows.bringToFront(this);
+    platform::services().appWindows().bringForward(this);
     memoSelectionChange();
 }
 
@@ -613,7 +607,7 @@ void TEditor::parkAndHide()
     // off-screen back into view.
     hide();
     platform::services().appWindows().hideTaskbarEntry();
-    move(x() - ParkOffset, y());
+    platform::park(this);
 }
 
 void TEditor::closeEvent(QCloseEvent *event)
@@ -1054,10 +1048,7 @@ void TEditor::Removeleadingspaces1Click()
     edit.beginEditBlock(); // one undo step for the whole command
     for (int i = 0; i < memo->lineCount(); ++i) {
         const QString text = memo->line(i);
-        qsizetype n = 0;
-        while (n < text.size() && text.at(n).unicode() < 33)
-            ++n;
-        memo->replaceLine(i, text.mid(n));
+        memo->replaceLine(i, text.mid(leadingBlankCount(text)));
     }
     edit.endEditBlock();
     QTextCursor cursor = memo->textCursor();
