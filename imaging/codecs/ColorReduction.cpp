@@ -174,14 +174,12 @@ private:
 // query that reaches it.
 class ColourLookup {
 public:
-    explicit ColourLookup(const QVector<QRgb> &palette)
+    explicit ColourLookup(const QVector<QRgb> &palette) : m_size(int(palette.size()))
     {
         m_cells.fill(-1);
-        for (qsizetype i = 0; i < palette.size(); ++i) {
+        for (int i = 0; i < m_size; ++i) {
             const QRgb c = palette[i];
-            m_red.push_back(qRed(c));
-            m_green.push_back(qGreen(c));
-            m_blue.push_back(qBlue(c));
+            m_entries[i] = {qRed(c), qGreen(c), qBlue(c)};
             qint16 &cell = m_cells[cellOf(qRed(c), qGreen(c), qBlue(c))];
             if (cell < 0)
                 cell = qint16(i);
@@ -196,9 +194,9 @@ public:
         return cell;
     }
 
-    int red(int index) const { return m_red[index]; }
-    int green(int index) const { return m_green[index]; }
-    int blue(int index) const { return m_blue[index]; }
+    int red(int index) const { return m_entries[index][0]; }
+    int green(int index) const { return m_entries[index][1]; }
+    int blue(int index) const { return m_entries[index][2]; }
 
 private:
     static int cellOf(int red, int green, int blue)
@@ -210,9 +208,10 @@ private:
     {
         int best = 0;
         int bestDistance = INT_MAX;
-        for (int i = 0; i < int(m_red.size()); ++i) {
-            const int distance = std::abs(red - m_red[i]) + std::abs(green - m_green[i]) +
-                                 std::abs(blue - m_blue[i]);
+        for (int i = 0; i < m_size; ++i) {
+            const auto &e = m_entries[i];
+            const int distance =
+                std::abs(red - e[0]) + std::abs(green - e[1]) + std::abs(blue - e[2]);
             if (distance < bestDistance) {
                 bestDistance = distance;
                 best = i;
@@ -221,8 +220,9 @@ private:
         return best;
     }
 
+    const int m_size;
     std::array<qint16, 32768> m_cells;
-    std::vector<int> m_red, m_green, m_blue;
+    std::array<std::array<int, 3>, MaxPaletteSize> m_entries{};
 };
 
 // Error diffusion of one colour component along a row, in sixteenths: Cur
@@ -237,15 +237,15 @@ struct Diffusion {
     {
         return std::clamp(value + (stored + cur + 8) / 16, 0, 255);
     }
+    // A pixel that took its entry exactly passes nothing on and leaves the
+    // error array and the values for the next row as they are. Written without
+    // branches: dithered pixels make that test unpredictable.
     void spread(int diff, int &stored)
     {
-        if (diff == 0) {
-            cur = 0;
-            return;
-        }
-        stored = belowPrev + 3 * diff;
-        belowPrev = below + 5 * diff;
-        below = diff;
+        const int keep = -int(diff == 0); // all bits set when diff is 0
+        stored = (stored & keep) | ((belowPrev + 3 * diff) & ~keep);
+        belowPrev = (belowPrev & keep) | ((below + 5 * diff) & ~keep);
+        below = (below & keep) | diff;
         cur = 7 * diff;
     }
 };
@@ -285,8 +285,10 @@ QImage RemapToPalette(const QImage &image, const QVector<QRgb> &palette)
     result.setColorTable(palette);
 
     ColourLookup lookup(palette);
-    std::vector<int> errorRed(size_t(width) + 2), errorGreen(size_t(width) + 2),
-        errorBlue(size_t(width) + 2);
+    struct Stored {
+        int red = 0, green = 0, blue = 0;
+    };
+    std::vector<Stored> errors(size_t(width) + 2);
     RgbRows rows(image);
     for (int y = 0; y < height; ++y) {
         const bool forward = y % 2 == 0;
@@ -298,18 +300,18 @@ QImage RemapToPalette(const QImage &image, const QVector<QRgb> &palette)
         uchar *target = result.scanLine(y);
         for (int i = 0; i < width; ++i, x += step, p += step) {
             const QRgb pixel = source[x];
-            const int r = red.corrected(qRed(pixel), errorRed[p]);
-            const int g = green.corrected(qGreen(pixel), errorGreen[p]);
-            const int b = blue.corrected(qBlue(pixel), errorBlue[p]);
+            const int r = red.corrected(qRed(pixel), errors[p].red);
+            const int g = green.corrected(qGreen(pixel), errors[p].green);
+            const int b = blue.corrected(qBlue(pixel), errors[p].blue);
             const int index = lookup(r, g, b);
             target[x] = uchar(index);
-            red.spread(r - lookup.red(index), errorRed[p]);
-            green.spread(g - lookup.green(index), errorGreen[p]);
-            blue.spread(b - lookup.blue(index), errorBlue[p]);
+            red.spread(r - lookup.red(index), errors[p].red);
+            green.spread(g - lookup.green(index), errors[p].green);
+            blue.spread(b - lookup.blue(index), errors[p].blue);
         }
-        errorRed[p] = red.belowPrev;
-        errorGreen[p] = green.belowPrev;
-        errorBlue[p] = blue.belowPrev;
+        errors[p].red = red.belowPrev;
+        errors[p].green = green.belowPrev;
+        errors[p].blue = blue.belowPrev;
     }
     return result;
 }
