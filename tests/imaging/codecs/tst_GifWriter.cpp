@@ -42,6 +42,24 @@ IndexedFrame frameOf(int width, int height, int colours, const QList<int> &pixel
     return frame;
 }
 
+// Data columns of a frame: its size, colour count and leading pixels.
+void addFrameColumns()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("colours");
+    QTest::addColumn<QList<int>>("pixels");
+}
+
+IndexedFrame fetchFrame()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(int, colours);
+    QFETCH(QList<int>, pixels);
+    return frameOf(width, height, colours, pixels);
+}
+
 // The codes of the image data with the width each was read at, as an LZW
 // decoder reads them: the width starts at m + 1 after a clear code and grows
 // when the decoder's next free table entry reaches 2^width.
@@ -113,10 +131,7 @@ private:
 
 void tst_GifWriter::fileBytes_data()
 {
-    QTest::addColumn<int>("width");
-    QTest::addColumn<int>("height");
-    QTest::addColumn<int>("colours");
-    QTest::addColumn<QList<int>>("pixels");
+    addFrameColumns();
     QTest::addColumn<QByteArray>("expected");
 
     // Colours i are (i, 255 - i, 37i + 11): 00ff0b, 01fe30, 02fd55.
@@ -158,12 +173,8 @@ void tst_GifWriter::fileBytes_data()
 
 void tst_GifWriter::fileBytes()
 {
-    QFETCH(int, width);
-    QFETCH(int, height);
-    QFETCH(int, colours);
-    QFETCH(QList<int>, pixels);
     QFETCH(QByteArray, expected);
-    QCOMPARE(gifBytes(frameOf(width, height, colours, pixels)).toHex(), expected.toHex());
+    QCOMPARE(gifBytes(fetchFrame()).toHex(), expected.toHex());
 }
 
 void tst_GifWriter::oneColourFrame()
@@ -222,10 +233,7 @@ void tst_GifWriter::clearInterval()
 
 void tst_GifWriter::rejected_data()
 {
-    QTest::addColumn<int>("width");
-    QTest::addColumn<int>("height");
-    QTest::addColumn<int>("colours");
-    QTest::addColumn<QList<int>>("pixels");
+    addFrameColumns();
     QTest::addColumn<QString>("message");
     const QString notInTable = "Color not in color table";
     QTest::newRow("last pixel = n") << 4 << 1 << 3 << QList<int>{0, 1, 2, 3} << notInTable;
@@ -239,13 +247,9 @@ void tst_GifWriter::rejected_data()
 
 void tst_GifWriter::rejected()
 {
-    QFETCH(int, width);
-    QFETCH(int, height);
-    QFETCH(int, colours);
-    QFETCH(QList<int>, pixels);
     QFETCH(QString, message);
     try {
-        gifBytes(frameOf(width, height, colours, pixels));
+        gifBytes(fetchFrame());
         QFAIL("no error");
     } catch (const CodecError &error) {
         QCOMPARE(error.message(), message);
