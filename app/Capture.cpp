@@ -23,7 +23,6 @@ namespace {
 // Time for the user's window to settle after activation, before the copy
 // keystroke reaches it.
 constexpr int SettleMs = 100;
-constexpr quint16 VkC = 0x43;
 
 } // namespace
 
@@ -53,7 +52,7 @@ void TTrayForm::EditClick()
         Editor->memo->clear();
     clipboard.clear();
     platform::waitMs(SettleMs);
-    platform::services().input().PostKeyEx32(VkC, platform::CtrlBit, false);
+    platform::services().input().PostKeyEx32(platform::VkC, platform::CtrlBit, false);
     platform::waitMs(WaitTime);
 
     if (clipboard.hasText()) {
