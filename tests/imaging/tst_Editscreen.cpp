@@ -113,6 +113,8 @@ private slots:
     void hidingKeepsThePicture();
     void buttonHooks_data();
     void buttonHooks();
+    void colourButton_data();
+    void colourButton();
 
 private:
     void showEditor(TEditScreen *editor);
@@ -232,8 +234,10 @@ void tst_Editscreen::toolsDrawBothWays()
     QTRY_VERIFY(m_ed->findChild<QToolButton *>(button)->isChecked());
     DrawSettings s;
     s.tool = DrawTool(tool);
+    // The last drag ends outside the picture, which still gets the mouse.
     for (auto [from, to] : {std::pair{QPoint(20, 30), QPoint(120, 90)},
-                            {QPoint(120, 90), QPoint(20, 30)}}) {
+                            {QPoint(120, 90), QPoint(20, 30)},
+                            {QPoint(150, 160), QPoint(260, 240)}}) {
         m_ed->setPicture(white());
         drag(from, to);
         QTRY_COMPARE(m_ed->picture(), drawn(white(), s, from, to));
@@ -565,6 +569,50 @@ void tst_Editscreen::buttonHooks()
     click(m_ed->findChild<QToolButton *>(button), mouseButton);
     QTRY_COMPARE(ran, QStringList{hook});
     m_ed->onPrint = m_ed->onSave = m_ed->onOpen = m_ed->onPrinterSetup = nullptr;
+}
+
+void tst_Editscreen::colourButton_data()
+{
+    QTest::addColumn<bool>("confirm");
+    QTest::addColumn<QStringList>("expectedSignals");
+    QTest::newRow("confirmed") << true << QStringList{"change", "click"};
+    QTest::newRow("cancelled") << false << QStringList{"click"};
+}
+
+void tst_Editscreen::colourButton()
+{
+    // A confirmed choice is announced before the click; the swatch shows the
+    // colour, and the button face when disabled.
+    QFETCH(bool, confirm);
+    QFETCH(QStringList, expectedSignals);
+    TColorButton *button = m_ed->PenColor;
+    button->setColor(QColor(0x10, 0x60, 0xc0));
+    QStringList seen;
+    QColor offered;
+    auto c1 = connect(button, &TColorButton::OnColorChange, this, [&] { seen << "change"; });
+    auto c2 = connect(button, &TColorButton::OnClick, this, [&] { seen << "click"; });
+    QTimer pick;
+    connect(&pick, &QTimer::timeout, this, [&] {
+        if (auto *d = qobject_cast<QColorDialog *>(QApplication::activeModalWidget())) {
+            offered = d->currentColor();
+            d->setCurrentColor(QColor(0xe0, 0x30, 0x30));
+            confirm ? d->accept() : d->reject();
+        }
+    });
+    pick.start(20);
+    click(button);
+    QTRY_COMPARE(seen, expectedSignals);
+    disconnect(c1);
+    disconnect(c2);
+    QCOMPARE(offered, QColor(0x10, 0x60, 0xc0));
+    const QColor now = confirm ? QColor(0xe0, 0x30, 0x30) : QColor(0x10, 0x60, 0xc0);
+    QCOMPARE(button->color(), now);
+    const QPoint middle = button->rect().center();
+    QCOMPARE(button->grab().toImage().pixelColor(middle), now);
+    button->setEnabled(false);
+    QCOMPARE(button->grab().toImage().pixelColor(middle), button->palette().color(QPalette::Button));
+    button->setEnabled(true);
+    button->setColor(Qt::black);
 }
 
 int main(int argc, char **argv)
