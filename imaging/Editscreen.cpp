@@ -423,6 +423,9 @@ void TEditScreen::Image1MouseDown(Qt::MouseButton button, QPoint at)
         m_snapshot = Image->picture();
     applySettings();
     makeDrawable();
+    // The snapshot shares the picture's pixels until the first drawing;
+    // separate them now rather than in the middle of the drag.
+    Image->canvas().bits();
     m_drawing = true;
     m_origin = m_current = at;
     StatusOrigin->setText(QStringLiteral("Origin: (%1, %2)").arg(at.x()).arg(at.y()));
