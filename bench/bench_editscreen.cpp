@@ -53,8 +53,7 @@ double residentMiB()
 
 void send(QWidget *target, QEvent::Type type, QPoint at, Qt::MouseButtons buttons)
 {
-    QMouseEvent event(type, at, target->mapToGlobal(at), Qt::LeftButton, buttons,
-                      Qt::NoModifier);
+    QMouseEvent event(type, at, target->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
     QApplication::sendEvent(target, &event);
 }
 
@@ -147,7 +146,6 @@ int main(int argc, char **argv)
     // snapshot add.
     std::printf("picture %.1f MiB; window shown %.1f MiB, then picture and snapshot %.1f MiB; "
                 "all %.2f x the picture\n",
-                pictureMiB, withWindow - before, after - withWindow,
-                (after - before) / pictureMiB);
+                pictureMiB, withWindow - before, after - withWindow, (after - before) / pictureMiB);
     return 0;
 }

@@ -155,8 +155,8 @@ TEditScreen::TEditScreen(QWidget *parent) : QWidget(parent, Qt::Window)
 
 TEditScreen::~TEditScreen() = default;
 
-QToolButton *TEditScreen::groupButton(QWidget *bar, const char *name, int left,
-                                      const QString &hint, int glyph, int group)
+QToolButton *TEditScreen::groupButton(QWidget *bar, const char *name, int left, const QString &hint,
+                                      int glyph, int group)
 {
     QToolButton *b = flatButton(bar, name, left, ButtonSize, hint,
                                 imageToolbarIcon(static_cast<ImageGlyph>(glyph)));
@@ -167,19 +167,19 @@ QToolButton *TEditScreen::groupButton(QWidget *bar, const char *name, int left,
 
 void TEditScreen::buildToolbar(QWidget *bar)
 {
-    SpeedButton12 = flatButton(bar, "SpeedButton12", 4, FileButtonSize,
-                               QStringLiteral("New Blank Image"),
-                               imageToolbarIcon(ImageGlyph::NewImage));
+    SpeedButton12 =
+        flatButton(bar, "SpeedButton12", 4, FileButtonSize, QStringLiteral("New Blank Image"),
+                   imageToolbarIcon(ImageGlyph::NewImage));
     SpeedButton4 = flatButton(bar, "SpeedButton4", 31, FileButtonSize, QStringLiteral("Open File"),
                               toolbarIcon(ToolbarGlyph::Open));
-    cmdSave = flatButton(bar, "cmdSave", 58, FileButtonSize,
-                         QStringLiteral("Save Window Contents"), toolbarIcon(ToolbarGlyph::Save));
-    SpeedButton1 = flatButton(bar, "SpeedButton1", 85, FileButtonSize,
-                              QStringLiteral("Print Window Contents"),
-                              toolbarIcon(ToolbarGlyph::Print));
-    SpeedButton2 = flatButton(bar, "SpeedButton2", 112, FileButtonSize,
-                              QStringLiteral("Printer Setup"),
-                              toolbarIcon(ToolbarGlyph::PrinterSetup));
+    cmdSave = flatButton(bar, "cmdSave", 58, FileButtonSize, QStringLiteral("Save Window Contents"),
+                         toolbarIcon(ToolbarGlyph::Save));
+    SpeedButton1 =
+        flatButton(bar, "SpeedButton1", 85, FileButtonSize, QStringLiteral("Print Window Contents"),
+                   toolbarIcon(ToolbarGlyph::Print));
+    SpeedButton2 =
+        flatButton(bar, "SpeedButton2", 112, FileButtonSize, QStringLiteral("Printer Setup"),
+                   toolbarIcon(ToolbarGlyph::PrinterSetup));
     SpeedButton3 = flatButton(bar, "SpeedButton3", 139, FileButtonSize,
                               QStringLiteral("Close Window"), toolbarIcon(ToolbarGlyph::Close));
     CaptureBut = flatButton(bar, "CaptureBut", 166, FileButtonSize, QStringLiteral("New Capture"),
@@ -187,8 +187,8 @@ void TEditScreen::buildToolbar(QWidget *bar)
 
     using G = ImageGlyph;
     const auto glyph = [](G g) { return static_cast<int>(g); };
-    LineButton = groupButton(bar, "LineButton", 199, QStringLiteral("Line"), glyph(G::Line),
-                             ToolGroup);
+    LineButton =
+        groupButton(bar, "LineButton", 199, QStringLiteral("Line"), glyph(G::Line), ToolGroup);
     RectangleButton = groupButton(bar, "RectangleButton", 224, QStringLiteral("Rectangle"),
                                   glyph(G::Rectangle), ToolGroup);
     EllipseButton = groupButton(bar, "EllipseButton", 249, QStringLiteral("Elipse"),
@@ -199,8 +199,8 @@ void TEditScreen::buildToolbar(QWidget *bar)
                            PenGroup);
     DashPen = groupButton(bar, "DashPen", 331, QStringLiteral("Dashed Line"), glyph(G::DashPen),
                           PenGroup);
-    DotPen = groupButton(bar, "DotPen", 356, QStringLiteral("Dotted Line"), glyph(G::DotPen),
-                         PenGroup);
+    DotPen =
+        groupButton(bar, "DotPen", 356, QStringLiteral("Dotted Line"), glyph(G::DotPen), PenGroup);
 
     PenSize = new QLineEdit(QStringLiteral("1"), bar);
     PenSize->setObjectName(QStringLiteral("PenSize"));
@@ -379,11 +379,13 @@ void TEditScreen::SetBrushStyle()
 {
     // The two line buttons are named after the direction the lines run in
     // the hatch they give, their pictures after the other.
-    const std::pair<QToolButton *, BrushStyle> order[] = {
-        {SolidBrush, BrushStyle::Solid},         {ClearBrush, BrushStyle::Clear},
-        {HorizontalBrush, BrushStyle::Horizontal}, {VerticalBrush, BrushStyle::Vertical},
-        {FDiagonalBrush, BrushStyle::FDiagonal}, {BDiagonalBrush, BrushStyle::BDiagonal},
-        {CrossBrush, BrushStyle::Cross}};
+    const std::pair<QToolButton *, BrushStyle> order[] = {{SolidBrush, BrushStyle::Solid},
+                                                          {ClearBrush, BrushStyle::Clear},
+                                                          {HorizontalBrush, BrushStyle::Horizontal},
+                                                          {VerticalBrush, BrushStyle::Vertical},
+                                                          {FDiagonalBrush, BrushStyle::FDiagonal},
+                                                          {BDiagonalBrush, BrushStyle::BDiagonal},
+                                                          {CrossBrush, BrushStyle::Cross}};
     for (const auto &[button, style] : order) {
         if (button->isChecked()) {
             m_settings.brushStyle = style;

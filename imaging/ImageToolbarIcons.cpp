@@ -1,8 +1,9 @@
 #include "ImageToolbarIcons.h"
 
+#include "editor/ToolbarIcons.h"
+
 #include <QPainter>
 #include <QPainterPath>
-#include <QPixmap>
 
 namespace {
 
@@ -116,53 +117,35 @@ void draw(QPainter &p, ImageGlyph glyph)
     }
 }
 
-QPixmap render(ImageGlyph glyph, int size)
-{
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(size / 16.0, size / 16.0);
-    draw(p, glyph);
-    return pixmap;
-}
-
 } // namespace
 
 QIcon imageToolbarIcon(ImageGlyph glyph)
 {
-    QIcon drawn;
-    drawn.addPixmap(render(glyph, 16));
-    drawn.addPixmap(render(glyph, 32));
+    const QIcon drawn = paintedIcon([glyph](QPainter &p) { draw(p, glyph); });
     const QLatin1String name(themeName(glyph));
     return name.isEmpty() ? drawn : QIcon::fromTheme(name, drawn);
 }
 
 QIcon imageEditorWindowIcon()
 {
-    QIcon drawn;
-    for (int size : {16, 32, 48}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.scale(size / 16.0, size / 16.0);
-        p.setPen(QPen(Ink, 1));
-        p.setBrush(Paper);
-        p.drawRect(QRectF(0.5, 2.5, 15, 11));
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(0x50, 0xa0, 0x50));
-        QPainterPath hill;
-        hill.moveTo(1, 13);
-        hill.lineTo(6, 7);
-        hill.lineTo(10, 11);
-        hill.lineTo(12, 9);
-        hill.lineTo(15, 13);
-        hill.closeSubpath();
-        p.drawPath(hill);
-        p.setBrush(QColor(0xe0, 0xa0, 0x10));
-        p.drawEllipse(QPointF(11.5, 5.5), 1.5, 1.5);
-        drawn.addPixmap(pixmap);
-    }
+    const QIcon drawn = paintedIcon(
+        [](QPainter &p) {
+            p.setPen(QPen(Ink, 1));
+            p.setBrush(Paper);
+            p.drawRect(QRectF(0.5, 2.5, 15, 11));
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(0x50, 0xa0, 0x50));
+            QPainterPath hill;
+            hill.moveTo(1, 13);
+            hill.lineTo(6, 7);
+            hill.lineTo(10, 11);
+            hill.lineTo(12, 9);
+            hill.lineTo(15, 13);
+            hill.closeSubpath();
+            p.drawPath(hill);
+            p.setBrush(QColor(0xe0, 0xa0, 0x10));
+            p.drawEllipse(QPointF(11.5, 5.5), 1.5, 1.5);
+        },
+        {16, 32, 48});
     return QIcon::fromTheme(QStringLiteral("applications-graphics"), drawn);
 }

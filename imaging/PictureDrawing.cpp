@@ -37,7 +37,11 @@ struct RoundBox {
     // corners keep their centres.
     RoundBox grown(int d) const
     {
-        RoundBox g{L - d, T - d, R + d, B + d, ax > 0 ? std::max(0.0, ax + d) : 0.0,
+        RoundBox g{L - d,
+                   T - d,
+                   R + d,
+                   B + d,
+                   ax > 0 ? std::max(0.0, ax + d) : 0.0,
                    ay > 0 ? std::max(0.0, ay + d) : 0.0};
         g.ax = std::min(g.ax, (g.R - g.L) / 2.0);
         g.ay = std::min(g.ay, (g.B - g.T) / 2.0);
@@ -210,12 +214,11 @@ std::vector<QRect> Plotter::changedBands()
         }
         const int top = band * BandHeight;
         const int bottom = std::min(top + BandHeight, m_height) - 1;
-        const bool continues = !result.empty() && result.back().bottom() == top - 1 &&
-                               previous.size() == spans.size() &&
-                               std::equal(spans.begin(), spans.end(), previous.begin(),
-                                          [](const Span &a, const Span &b) {
-                                              return a.x0 == b.x0 && a.x1 == b.x1;
-                                          });
+        const bool continues =
+            !result.empty() && result.back().bottom() == top - 1 &&
+            previous.size() == spans.size() &&
+            std::equal(spans.begin(), spans.end(), previous.begin(),
+                       [](const Span &a, const Span &b) { return a.x0 == b.x0 && a.x1 == b.x1; });
         if (continues) {
             for (std::size_t k = previousStart; k < result.size(); ++k)
                 result[k].setBottom(bottom);
@@ -419,8 +422,12 @@ std::vector<QRect> drawShape(QImage &picture, const DrawSettings &settings, QPoi
         return plot.changedBands();
     }
     // The box the corners span, right and bottom edges left out.
-    RoundBox box{std::min(from.x(), to.x()), std::min(from.y(), to.y()),
-                 std::max(from.x(), to.x()) - 1, std::max(from.y(), to.y()) - 1, 0, 0};
+    RoundBox box{std::min(from.x(), to.x()),
+                 std::min(from.y(), to.y()),
+                 std::max(from.x(), to.x()) - 1,
+                 std::max(from.y(), to.y()) - 1,
+                 0,
+                 0};
     if (box.empty())
         return {};
     if (settings.tool == DrawTool::Ellipse) {

@@ -5,9 +5,9 @@
 #include "app/TrayT1.h"
 #include "editor/edits.h"
 #include "imaging/Editscreen.h"
-#include "platform/RichEdit.h"
 #include "platform/Printer.h"
 #include "platform/ProgramFolder.h"
+#include "platform/RichEdit.h"
 #include "richprint/RichPrint.h"
 #include "settings/IniFile.h"
 #include "settings/fVisible.h"
@@ -19,12 +19,12 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialog>
-#include <QLineEdit>
-#include <QToolButton>
 #include <QDateTime>
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QToolButton>
 #include <QtTest>
 
 #include <pwd.h>

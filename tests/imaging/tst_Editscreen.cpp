@@ -192,9 +192,9 @@ QImage tst_Editscreen::readClipboardPng()
     // Read while our event loop runs: this program owns the clipboard and
     // must answer the reader.
     QProcess xclip;
-    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"),
-                                          QStringLiteral("-t"), QStringLiteral("image/png"),
-                                          QStringLiteral("-o")});
+    xclip.start(QStringLiteral("xclip"),
+                {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"),
+                 QStringLiteral("image/png"), QStringLiteral("-o")});
     QDeadlineTimer deadline(10000);
     while (xclip.state() != QProcess::NotRunning && !deadline.hasExpired())
         QTest::qWait(10);
@@ -253,9 +253,12 @@ void tst_Editscreen::toolbarSettingsReachTheDrawing_data()
     QTest::addColumn<QString>("width");
     QTest::addColumn<int>("expectedStyle");
     QTest::addColumn<int>("expectedWidth");
-    QTest::newRow("dashed width 2 draws solid") << "DashPen" << "2" << int(PenStyle::Solid) << 2;
-    QTest::newRow("dotted width 0 draws as width 1") << "DotPen" << "0" << int(PenStyle::Dot) << 1;
-    QTest::newRow("dashed width 1") << "DashPen" << "1" << int(PenStyle::Dash) << 1;
+    QTest::newRow("dashed width 2 draws solid") << "DashPen"
+                                                << "2" << int(PenStyle::Solid) << 2;
+    QTest::newRow("dotted width 0 draws as width 1") << "DotPen"
+                                                     << "0" << int(PenStyle::Dot) << 1;
+    QTest::newRow("dashed width 1") << "DashPen"
+                                    << "1" << int(PenStyle::Dash) << 1;
 }
 
 void tst_Editscreen::toolbarSettingsReachTheDrawing()
@@ -327,17 +330,27 @@ void tst_Editscreen::penWidthField_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("then");
     QTest::addColumn<int>("expected");
-    QTest::newRow("whole number") << "37" << "" << 37;
-    QTest::newRow("zero") << "0" << "" << 0;
+    QTest::newRow("whole number") << "37"
+                                  << "" << 37;
+    QTest::newRow("zero") << "0"
+                          << "" << 0;
     // Typed key by key: each text that is a whole number in range applies.
-    QTest::newRow("above range keeps the last") << "101" << "" << 10;
-    QTest::newRow("negative keeps the last") << "-3" << "" << 1;
-    QTest::newRow("letters keep the last") << "4a" << "" << 4;
-    QTest::newRow("letters only") << "abc" << "" << 1;
-    QTest::newRow("up stops at 100") << "100" << "PenWidthUp" << 100;
-    QTest::newRow("down stops at 0") << "0" << "PenWidthDown" << 0;
-    QTest::newRow("up steps") << "7" << "PenWidthUp" << 8;
-    QTest::newRow("arrow key does not step") << "7" << "Up" << 7;
+    QTest::newRow("above range keeps the last") << "101"
+                                                << "" << 10;
+    QTest::newRow("negative keeps the last") << "-3"
+                                             << "" << 1;
+    QTest::newRow("letters keep the last") << "4a"
+                                           << "" << 4;
+    QTest::newRow("letters only") << "abc"
+                                  << "" << 1;
+    QTest::newRow("up stops at 100") << "100"
+                                     << "PenWidthUp" << 100;
+    QTest::newRow("down stops at 0") << "0"
+                                     << "PenWidthDown" << 0;
+    QTest::newRow("up steps") << "7"
+                              << "PenWidthUp" << 8;
+    QTest::newRow("arrow key does not step") << "7"
+                                             << "Up" << 7;
 }
 
 void tst_Editscreen::penWidthField()
@@ -444,8 +457,9 @@ void tst_Editscreen::pasteFromAnotherProgram()
         const QString file = m_folder->path() + QStringLiteral("/paste.png");
         QVERIFY(pasted.save(file));
         xclip.start(QStringLiteral("xclip"),
-                    {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"),
-                     QStringLiteral("image/png"), QStringLiteral("-i"), file});
+                    {QStringLiteral("-selection"), QStringLiteral("clipboard"),
+                     QStringLiteral("-t"), QStringLiteral("image/png"), QStringLiteral("-i"),
+                     file});
         for (int y = 0; y < std::min(200, size.height()); ++y)
             for (int x = 0; x < std::min(200, size.width()); ++x)
                 expected.setPixel(x, y, pasted.pixel(x, y));
@@ -466,16 +480,24 @@ void tst_Editscreen::newBlankImage_data()
     QTest::addColumn<QString>("width");
     QTest::addColumn<QSize>("expected"); // invalid: unchanged
     QTest::addColumn<QString>("error");
-    QTest::newRow("presets") << "150" << "150" << QSize(150, 150) << "";
-    QTest::newRow("tall") << "120" << "30" << QSize(30, 120) << "";
-    QTest::newRow("zero height") << "0" << "150" << QSize(0, 0) << "";
-    QTest::newRow("zero width") << "150" << "0" << QSize(0, 0) << "";
-    QTest::newRow("letters") << "abc" << "150" << QSize() << "'abc' is not a valid integer value";
-    QTest::newRow("letters in width") << "150" << "1.5" << QSize()
-                                      << "'1.5' is not a valid integer value";
-    QTest::newRow("negative") << "-5" << "150" << QSize() << "-5";
-    QTest::newRow("too large") << "150" << "100000" << QSize() << "100000";
-    QTest::newRow("too many bytes") << "30000" << "30000" << QSize() << "256 MB";
+    QTest::newRow("presets") << "150"
+                             << "150" << QSize(150, 150) << "";
+    QTest::newRow("tall") << "120"
+                          << "30" << QSize(30, 120) << "";
+    QTest::newRow("zero height") << "0"
+                                 << "150" << QSize(0, 0) << "";
+    QTest::newRow("zero width") << "150"
+                                << "0" << QSize(0, 0) << "";
+    QTest::newRow("letters") << "abc"
+                             << "150" << QSize() << "'abc' is not a valid integer value";
+    QTest::newRow("letters in width") << "150"
+                                      << "1.5" << QSize() << "'1.5' is not a valid integer value";
+    QTest::newRow("negative") << "-5"
+                              << "150" << QSize() << "-5";
+    QTest::newRow("too large") << "150"
+                               << "100000" << QSize() << "100000";
+    QTest::newRow("too many bytes") << "30000"
+                                    << "30000" << QSize() << "256 MB";
 }
 
 void tst_Editscreen::newBlankImage()
@@ -610,7 +632,8 @@ void tst_Editscreen::colourButton()
     const QPoint middle = button->rect().center();
     QCOMPARE(button->grab().toImage().pixelColor(middle), now);
     button->setEnabled(false);
-    QCOMPARE(button->grab().toImage().pixelColor(middle), button->palette().color(QPalette::Button));
+    QCOMPARE(button->grab().toImage().pixelColor(middle),
+             button->palette().color(QPalette::Button));
     button->setEnabled(true);
     button->setColor(Qt::black);
 }

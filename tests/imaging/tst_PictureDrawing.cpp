@@ -87,35 +87,34 @@ void tst_PictureDrawing::exactShapes_data()
     PixelSet horizontal;
     for (int x = 2; x < 9; ++x)
         horizontal.insert({x, 5});
-    QTest::newRow("line, end pixel left out") << DrawTool::Line << 1 << QPoint(2, 5) << QPoint(9, 5)
-                                              << horizontal;
+    QTest::newRow("line, end pixel left out")
+        << DrawTool::Line << 1 << QPoint(2, 5) << QPoint(9, 5) << horizontal;
     PixelSet diagonal;
     for (int i = 0; i < 4; ++i)
         diagonal.insert({10 - i, 10 - i});
-    QTest::newRow("diagonal line up-left") << DrawTool::Line << 1 << QPoint(10, 10)
-                                           << QPoint(6, 6) << diagonal;
-    QTest::newRow("line to itself") << DrawTool::Line << 5 << QPoint(7, 7) << QPoint(7, 7)
-                                    << PixelSet{};
+    QTest::newRow("diagonal line up-left")
+        << DrawTool::Line << 1 << QPoint(10, 10) << QPoint(6, 6) << diagonal;
+    QTest::newRow("line to itself")
+        << DrawTool::Line << 5 << QPoint(7, 7) << QPoint(7, 7) << PixelSet{};
     QTest::newRow("rectangle, right and bottom left out")
         << DrawTool::Rectangle << 1 << QPoint(3, 4) << QPoint(13, 10) << rectOutline(3, 4, 12, 9);
     PixelSet thick = rectOutline(2, 3, 13, 10);
     for (const auto &p : rectOutline(3, 4, 12, 9))
         thick.insert(p);
-    QTest::newRow("rectangle, width 2") << DrawTool::Rectangle << 2 << QPoint(3, 4)
-                                        << QPoint(13, 10) << thick;
+    QTest::newRow("rectangle, width 2")
+        << DrawTool::Rectangle << 2 << QPoint(3, 4) << QPoint(13, 10) << thick;
     PixelSet wide;
     for (int y = 4; y <= 6; ++y)
         for (int x = 2; x <= 12; ++x)
             wide.insert({x, y});
     // Round ends of radius 1.5 reach one pixel past both ends.
     QTest::newRow("line, width 3") << DrawTool::Line << 3 << QPoint(3, 5) << QPoint(11, 5) << wide;
-    QTest::newRow("rectangle one pixel wide") << DrawTool::Rectangle << 1 << QPoint(5, 5)
-                                              << QPoint(6, 9) << rectOutline(5, 5, 5, 8);
-    QTest::newRow("empty rectangle") << DrawTool::Rectangle << 1 << QPoint(5, 5) << QPoint(5, 9)
-                                     << PixelSet{};
-    QTest::newRow("clipped rectangle")
-        << DrawTool::Rectangle << 1 << QPoint(-5, -5) << QPoint(3, 2)
-        << PixelSet{{2, 0}, {2, 1}, {0, 1}, {1, 1}};
+    QTest::newRow("rectangle one pixel wide")
+        << DrawTool::Rectangle << 1 << QPoint(5, 5) << QPoint(6, 9) << rectOutline(5, 5, 5, 8);
+    QTest::newRow("empty rectangle")
+        << DrawTool::Rectangle << 1 << QPoint(5, 5) << QPoint(5, 9) << PixelSet{};
+    QTest::newRow("clipped rectangle") << DrawTool::Rectangle << 1 << QPoint(-5, -5) << QPoint(3, 2)
+                                       << PixelSet{{2, 0}, {2, 1}, {0, 1}, {1, 1}};
 }
 
 void tst_PictureDrawing::exactShapes()
@@ -167,7 +166,8 @@ void tst_PictureDrawing::sameBothWays()
     int l = 1000, t = 1000, r = -1, b = -1;
     for (const auto &[x, y] : px)
         l = std::min(l, x), t = std::min(t, y), r = std::max(r, x), b = std::max(b, y);
-    QCOMPARE(QRect(QPoint(l, t), QPoint(r, b)), QRect(QPoint(10 - out, 8 - out), QPoint(46 + out, 34 + out)));
+    QCOMPARE(QRect(QPoint(l, t), QPoint(r, b)),
+             QRect(QPoint(10 - out, 8 - out), QPoint(46 + out, 34 + out)));
     // Mirror symmetric about the box's centre lines (hatch lines keep to
     // the picture's grid, so only outline and solid fill are).
     if (brush == BrushStyle::Cross)
@@ -185,8 +185,7 @@ void tst_PictureDrawing::roundedCornersAreQuarterEllipses()
     QImage round = blank(60, 40);
     QImage ellipse = blank(60, 40);
     drawShape(round, settingsFor(DrawTool::RoundRect), QPoint(0, 0), QPoint(41, 21), PenMode::Copy);
-    drawShape(ellipse, settingsFor(DrawTool::Ellipse), QPoint(0, 0), QPoint(21, 11),
-              PenMode::Copy);
+    drawShape(ellipse, settingsFor(DrawTool::Ellipse), QPoint(0, 0), QPoint(21, 11), PenMode::Copy);
     QCOMPARE(round.copy(0, 0, 11, 6), ellipse.copy(0, 0, 11, 6));
     // Between the corners the edges are straight.
     for (int y = 6; y <= 14; ++y)
@@ -305,7 +304,8 @@ void tst_PictureDrawing::changedAreasCoverChanges()
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
             if (image.pixel(x, y) != before.pixel(x, y))
-                QVERIFY2(region.contains(QPoint(x, y)), qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+                QVERIFY2(region.contains(QPoint(x, y)),
+                         qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
     QVERIFY(!region.contains(QPoint(200, 150)));
 }
 
