@@ -149,8 +149,13 @@ void tst_Editscreen::showEditor(TEditScreen *editor)
 
 void tst_Editscreen::init()
 {
-    if (!m_ed->isVisible() || !m_ed->isActiveWindow())
+    if (!m_ed->isVisible()) {
         showEditor(m_ed);
+    } else if (!m_ed->isActiveWindow()) {
+        // A closed dialog may leave the window inactive a moment.
+        m_ed->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_ed));
+    }
     m_ed->PopupMenu1->hide();
     m_ed->PenSize->setText(QStringLiteral("1"));
     m_ed->Image->setFocus();
