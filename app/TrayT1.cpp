@@ -387,11 +387,6 @@ void TTrayForm::printText()
     memo->setTextCursor(cursor);
 }
 
-void TTrayForm::SaveSelection1Click()
-{
-    // Saving what is selected is built on the capture and the save routine.
-}
-
 void TTrayForm::EditClick()
 {
     // The tray form is never seen; a pager-style activation below needs no
