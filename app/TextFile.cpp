@@ -3,6 +3,7 @@
 #include "platform/AppError.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -58,6 +59,13 @@ QByteArray read(const QString &fileName)
 
 void write(const QString &fileName, const QByteArray &bytes)
 {
+    // The file is replaced by a new one; one marked read-only is refused
+    // first, whoever runs the program.
+    const QFileInfo existing(fileName);
+    if (existing.exists() &&
+        (!existing.isWritable() || !(existing.permissions() & QFileDevice::WriteOwner)))
+        throw platform::AppError(
+            QStringLiteral("Cannot write file %1: the file is read-only").arg(fileName));
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
         throw platform::AppError(
