@@ -121,9 +121,7 @@ void TFileLabel::split()
 void TFileLabel::updateCaption()
 {
     const QFontMetrics metrics = fontMetrics();
-    setText(fileLabelCaption(m_fileName, m_separator, m_split, m_direction, width(),
-                             [&metrics](const QString &piece) {
-                                 return metrics.horizontalAdvance(piece);
-                             },
-                             text()));
+    setText(fileLabelCaption(
+        m_fileName, m_separator, m_split, m_direction, width(),
+        [&metrics](const QString &piece) { return metrics.horizontalAdvance(piece); }, text()));
 }

@@ -134,7 +134,8 @@ void TTrayForm::writeCapture(const QString &fileName, bool rich)
         QPlainTextEdit *txtMemo = Editor->txtMemo;
         txtMemo->clear();
         txtMemo->setPlainText(TextFile::documentLines(*memo->document()).join(u'\n'));
-        TextFile::write(fileName, TextFile::crlfText(TextFile::documentLines(*txtMemo->document())));
+        TextFile::write(fileName,
+                        TextFile::crlfText(TextFile::documentLines(*txtMemo->document())));
     }
     Editor->storememo->clear();
     Editor->txtMemo->clear();
@@ -144,16 +145,21 @@ void TTrayForm::mergeCapture(const QString &fileName, bool rich)
 {
     platform::RichEdit *memo = Editor->memo;
     const QStringList capture = TextFile::documentLines(*memo->document());
-    // The editor is shown while it merges; a hidden one stays off screen.
+    // The editor is shown while it merges. A hidden one is shown off the
+    // screen and never mapped, so that no window appears and the window
+    // manager does not move it; it is hidden again afterwards.
     const QPoint place = Editor->pos();
     const bool wasHidden = !Editor->isVisible();
     if (wasHidden) {
+        Editor->setAttribute(Qt::WA_DontShowOnScreen, true);
         Editor->move(Editor->x(), -1000);
         Editor->show();
     }
     const auto putBack = qScopeGuard([&] {
-        if (wasHidden)
+        if (wasHidden) {
             Editor->hide();
+            Editor->setAttribute(Qt::WA_DontShowOnScreen, false);
+        }
         Editor->move(place);
     });
 

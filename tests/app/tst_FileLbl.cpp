@@ -29,9 +29,8 @@ void tst_FileLbl::splitting_data()
     QTest::addColumn<QString>("separator");
     QTest::addColumn<QStringList>("parts");
     QTest::addColumn<bool>("drive");
-    QTest::newRow("drive, folders, name")
-        << "C:\\a\\b\\n.txt"
-        << "\\" << QStringList{"C:", "a", "b", "n.txt"} << true;
+    QTest::newRow("drive, folders, name") << "C:\\a\\b\\n.txt"
+                                          << "\\" << QStringList{"C:", "a", "b", "n.txt"} << true;
     QTest::newRow("ends with separator") << "C:\\a\\"
                                          << "\\" << QStringList{"C:", "a", ""} << true;
     QTest::newRow("network path") << "\\\\srv\\n"
@@ -42,9 +41,8 @@ void tst_FileLbl::splitting_data()
                                  << "\\" << QStringList{":", "n"} << false;
     QTest::newRow("Linux path") << "/home/n"
                                 << "/" << QStringList{"", "home", "n"} << false;
-    QTest::newRow("multi-character separator")
-        << "C:->a-b->n"
-        << "->" << QStringList{"C:", "a-b", "n"} << true;
+    QTest::newRow("multi-character separator") << "C:->a-b->n"
+                                               << "->" << QStringList{"C:", "a-b", "n"} << true;
     QTest::newRow("empty separator") << "C:\\a"
                                      << "" << QStringList{"C:\\a"} << false;
     QTest::newRow("empty path") << ""
@@ -73,9 +71,8 @@ void tst_FileLbl::caption_data()
     // The file name and "...\" take 50 px, the drive 30 more; a folder with
     // its separator is 30 px.
     QTest::newRow("fits exactly") << path << "\\" << 160 << path << path;
-    QTest::newRow("one folder fits exactly")
-        << path << "\\" << 110 << "C:\\...\\F4\\N"
-        << "C:\\F1\\...\\N";
+    QTest::newRow("one folder fits exactly") << path << "\\" << 110 << "C:\\...\\F4\\N"
+                                             << "C:\\F1\\...\\N";
     QTest::newRow("two folders fit") << path << "\\" << 140 << "C:\\...\\F3\\F4\\N"
                                      << "C:\\F1\\F2\\...\\N";
     QTest::newRow("one pixel short of a folder") << path << "\\" << 109 << "C:\\...\\N"

@@ -56,10 +56,11 @@ void tst_TextFile::plainText_data()
     QTest::newRow("empty document") << "" << QByteArray("\r\n");
     QTest::newRow("line break inside a paragraph")
         << QString("a") + QChar::LineSeparator + "b" << QByteArray("a\r\nb\r\n");
-    QTest::newRow("UTF-8") << QString::fromUtf8("Ünïcode – 日本") << QByteArray("\xC3\x9Cn\xC3\xAF"
-                                                                              "code \xE2\x80\x93 "
-                                                                              "\xE6\x97\xA5\xE6\x9C"
-                                                                              "\xAC\r\n");
+    QTest::newRow("UTF-8") << QString::fromUtf8("Ünïcode – 日本")
+                           << QByteArray("\xC3\x9Cn\xC3\xAF"
+                                         "code \xE2\x80\x93 "
+                                         "\xE6\x97\xA5\xE6\x9C"
+                                         "\xAC\r\n");
 }
 
 void tst_TextFile::plainText()
