@@ -126,17 +126,10 @@ void TTrayForm::writeCapture(const QString &fileName, bool rich)
         mergeCapture(fileName, rich);
 
     platform::RichEdit *memo = Editor->memo;
-    if (rich) {
+    if (rich)
         TextFile::write(fileName, memo->toRtf());
-    } else {
-        // The document's lines go through the plain-text field, which holds
-        // them without any formatting, and are written from there.
-        QPlainTextEdit *txtMemo = Editor->txtMemo;
-        txtMemo->clear();
-        txtMemo->setPlainText(TextFile::documentLines(*memo->document()).join(u'\n'));
-        TextFile::write(fileName,
-                        TextFile::crlfText(TextFile::documentLines(*txtMemo->document())));
-    }
+    else
+        TextFile::write(fileName, TextFile::crlfText(TextFile::documentLines(*memo->document())));
     Editor->storememo->clear();
     Editor->txtMemo->clear();
 }
@@ -145,24 +138,6 @@ void TTrayForm::mergeCapture(const QString &fileName, bool rich)
 {
     platform::RichEdit *memo = Editor->memo;
     const QStringList capture = TextFile::documentLines(*memo->document());
-    // The editor is shown while it merges. A hidden one is shown off the
-    // screen and never mapped, so that no window appears and the window
-    // manager does not move it; it is hidden again afterwards.
-    const QPoint place = Editor->pos();
-    const bool wasHidden = !Editor->isVisible();
-    if (wasHidden) {
-        Editor->setAttribute(Qt::WA_DontShowOnScreen, true);
-        Editor->move(Editor->x(), -1000);
-        Editor->show();
-    }
-    const auto putBack = qScopeGuard([&] {
-        if (wasHidden) {
-            Editor->hide();
-            Editor->setAttribute(Qt::WA_DontShowOnScreen, false);
-        }
-        Editor->move(place);
-    });
-
     // The capture is kept as plain lines in the scratch control that
     // matches the format it is saved in.
     Editor->storememo->setPlainText(capture.join(u'\n'));
@@ -185,6 +160,11 @@ void TTrayForm::mergeCapture(const QString &fileName, bool rich)
     const QStringList lines = rich ? TextFile::documentLines(*Editor->storememo->document())
                                    : TextFile::documentLines(*Editor->txtMemo->document());
     const int n = static_cast<int>(lines.size());
+    // One edit: the document is laid out and reported changed once, not
+    // after every line.
+    QTextCursor edit(memo->document());
+    edit.beginEditBlock();
+    const auto endEdit = qScopeGuard([&edit] { edit.endEditBlock(); });
     if (SaveAnswer == QLatin1String("addtotop")) {
         for (int i = 0; i < n; ++i)
             memo->insertParagraph(i, lines.at(i));
