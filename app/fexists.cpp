@@ -106,9 +106,6 @@ void Tsaveprompt::changeEvent(QEvent *event)
         // Minimising answers like closing. The window is hidden once the
         // window manager has finished minimising it.
         SaveAnswer = QStringLiteral("cancel");
-        QTimer::singleShot(0, this, [this] {
-            if (isMinimized())
-                hide();
-        });
+        QTimer::singleShot(0, this, &QWidget::hide);
     }
 }

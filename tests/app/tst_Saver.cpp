@@ -103,8 +103,8 @@ private slots:
     void merges();
     void promptAnswers_data();
     void promptAnswers();
-    void refusedWriteKeepsFile();
-    void unreadableOldFileWritesNothing();
+    void failedSaveKeepsFile_data();
+    void failedSaveKeepsFile();
     void editorSaveButton();
     void savesFromMousepad();
     void libreOfficeReadsMergedRtf();
@@ -243,6 +243,7 @@ void tst_Saver::promptAnswers()
     QString shownPath;
     bool onTopAndCentred = false;
     bool addingEnabled = false;
+    bool stuck = false;
     Answerer answer("saveprompt", [&](QWidget *w) {
         shownPath = static_cast<Tsaveprompt *>(w)->Label1->FileName();
         const QRect screen = w->screen()->geometry();
@@ -256,13 +257,22 @@ void tst_Saver::promptAnswers()
             QTest::keyClick(w, Qt::Key_Escape);
         else if (how == "cancel")
             saveprompt->Cancel->click();
-        else if (how == "close") // through the window manager, as its close button does
-            Desktop::run("xdotool", {"search", "--name", "^Save this now!$", "key", "alt+F4"});
-        else
+        else if (how == "close") { // the window manager's close, as its close button does
+            Desktop::run("xdotool", {"windowactivate", "--sync", QString::number(w->winId())});
+            Desktop::run("xdotool", {"key", "--clearmodifiers", "alt+F4"});
+        } else {
             w->showMinimized();
+        }
+        // An answer that does not arrive fails the test instead of leaving
+        // the save waiting.
+        if (!QTest::qWaitFor([w] { return !w->isVisible(); }, 10000)) {
+            stuck = true;
+            saveprompt->Cancel->click();
+        }
     });
     saveThisNow("kept.txt", 2);
     QVERIFY(answer.answered());
+    QVERIFY2(!stuck, "the prompt was still open after its answer");
     QCOMPARE(shownPath, path);
     QVERIFY(onTopAndCentred);
     QVERIFY(addingEnabled);
@@ -272,40 +282,49 @@ void tst_Saver::promptAnswers()
              QByteArray(written ? "capture 1\r\ncapture 2\r\n" : "untouched\r\n"));
 }
 
-void tst_Saver::refusedWriteKeepsFile()
+void tst_Saver::failedSaveKeepsFile_data()
 {
-    m_files->write("locked.txt", "old content\r\n");
-    QFile::setPermissions(m_files->file("locked.txt"), QFile::ReadOwner | QFile::ReadGroup);
-    Answerer overwrite("saveprompt", [](QWidget *) { saveprompt->Overwrite->click(); });
-    QString message;
-    Answerer error("StandardErrorBox", [&message](QWidget *w) {
-        message = static_cast<QMessageBox *>(w)->text();
-        static_cast<QMessageBox *>(w)->accept();
-    });
-    saveThisNow("locked.txt", 2);
-    QVERIFY(error.answered());
-    QVERIFY2(message.contains(m_files->file("locked.txt")), qPrintable(message));
-    QCOMPARE(m_files->read("locked.txt"), QByteArray("old content\r\n"));
+    QTest::addColumn<QByteArray>("old");
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("message"); // %1: the file's path
+    const QByteArray text = "old content\r\n";
+    const QByteArray binary("\x01\x02\0\x03 not text", 14);
+    QTest::newRow("read-only, overwrite") << text << true << "Overwrite"
+                                          << "Cannot write file %1";
+    QTest::newRow("read-only, merge") << text << true << "AddToBottom"
+                                      << "Cannot write file %1";
+    QTest::newRow("old file neither RTF nor text") << binary << false << "AddToTop"
+                                                   << "Failed to Load Stream";
 }
 
-void tst_Saver::unreadableOldFileWritesNothing()
+void tst_Saver::failedSaveKeepsFile()
 {
-    const QByteArray binary("\x01\x02\0\x03 not text", 14);
-    m_files->write("binary.txt", binary);
+    QFETCH(QByteArray, old);
+    QFETCH(bool, readOnly);
+    QFETCH(QString, button);
+    QFETCH(QString, message);
+    const QString path = m_files->file("old.txt");
+    m_files->write("old.txt", old);
+    if (readOnly)
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup);
     const QPoint parked = Editor->pos();
-    Answerer top("saveprompt", [](QWidget *) { saveprompt->AddToTop->click(); });
-    QString message;
-    Answerer error("StandardErrorBox", [&message](QWidget *w) {
-        message = static_cast<QMessageBox *>(w)->text();
+    Answerer answer("saveprompt",
+                    [button](QWidget *w) { w->findChild<QPushButton *>(button)->click(); });
+    QString shown;
+    Answerer error("StandardErrorBox", [&shown](QWidget *w) {
+        shown = static_cast<QMessageBox *>(w)->text();
         static_cast<QMessageBox *>(w)->accept();
     });
-    saveThisNow("binary.txt", 2);
+    saveThisNow("old.txt", 2);
     QVERIFY(error.answered());
-    QCOMPARE(message, QString("Failed to Load Stream"));
-    QCOMPARE(m_files->read("binary.txt"), binary);
-    // The capture is still in the editor, which is hidden where it was.
-    QCOMPARE(Editor->memo->toPlainText(), Capture);
+    QVERIFY2(shown.startsWith(message.arg(path)), qPrintable(shown));
+    QCOMPARE(m_files->read("old.txt"), old);
+    QCOMPARE(QDir(m_files->path()).entryList(QDir::Files), QStringList{"old.txt"});
     QCOMPARE(Editor->pos(), parked);
+    // A file that could not be loaded leaves the capture in the editor.
+    if (!readOnly)
+        QCOMPARE(Editor->memo->toPlainText(), Capture);
 }
 
 void tst_Saver::editorSaveButton()
