@@ -387,6 +387,11 @@ void TTrayForm::printText()
     memo->setTextCursor(cursor);
 }
 
+void TTrayForm::PrinterSetup(QWidget *owner)
+{
+    RichPrinter1->printer().printerSetup(owner);
+}
+
 void TTrayForm::EditClick()
 {
     // The tray form is never seen; a pager-style activation below needs no
