@@ -14,6 +14,7 @@
 #include <array>
 #include <cctype>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 namespace platform {
@@ -32,15 +33,15 @@ bool isOneOf(QStringView name, std::initializer_list<const char16_t *> names)
 
 bool isVoid(QStringView tag)
 {
-    return isOneOf(tag, {u"br", u"img", u"hr", u"meta", u"link", u"input", u"wbr", u"col",
-                         u"area", u"base", u"source", u"embed", u"param", u"track", u"keygen"});
+    return isOneOf(tag, {u"br", u"img", u"hr", u"meta", u"link", u"input", u"wbr", u"col", u"area",
+                         u"base", u"source", u"embed", u"param", u"track", u"keygen"});
 }
 
 // Elements whose content is not markup; it is skipped as a whole.
 bool isRawText(QStringView tag)
 {
-    return isOneOf(tag, {u"script", u"style", u"title", u"textarea", u"xmp", u"noscript",
-                         u"iframe", u"noembed", u"noframes", u"plaintext"});
+    return isOneOf(tag, {u"script", u"style", u"title", u"textarea", u"xmp", u"noscript", u"iframe",
+                         u"noembed", u"noframes", u"plaintext"});
 }
 
 // Elements whose content is not shown as text.
@@ -52,13 +53,14 @@ bool isHiddenContainer(QStringView tag)
 
 bool isBlock(QStringView tag)
 {
-    return isOneOf(tag, {u"p",       u"div",    u"h1",     u"h2",       u"h3",         u"h4",
-                         u"h5",      u"h6",     u"li",     u"ul",       u"ol",         u"dl",
-                         u"dt",      u"dd",     u"pre",    u"blockquote", u"address",  u"section",
-                         u"article", u"header", u"footer", u"nav",      u"aside",      u"main",
-                         u"figure",  u"figcaption", u"form", u"fieldset", u"legend",   u"center",
-                         u"details", u"summary", u"table", u"tr",       u"caption",    u"hr",
-                         u"body",    u"html",   u"menu",   u"dir",      u"listing",    u"hgroup"});
+    return isOneOf(tag,
+                   {u"p",       u"div",        u"h1",     u"h2",         u"h3",      u"h4",
+                    u"h5",      u"h6",         u"li",     u"ul",         u"ol",      u"dl",
+                    u"dt",      u"dd",         u"pre",    u"blockquote", u"address", u"section",
+                    u"article", u"header",     u"footer", u"nav",        u"aside",   u"main",
+                    u"figure",  u"figcaption", u"form",   u"fieldset",   u"legend",  u"center",
+                    u"details", u"summary",    u"table",  u"tr",         u"caption", u"hr",
+                    u"body",    u"html",       u"menu",   u"dir",        u"listing", u"hgroup"});
 }
 
 // Heading sizes as browsers draw them, relative to the surrounding text.
@@ -232,7 +234,10 @@ void Builder::startListItem()
         return;
     if (listFrame->listKind == 2) {
         // Numbers stay text, the way the control keeps them from RTF.
-        insertText(QString::number(listFrame->counter++) + QStringLiteral(".\t"));
+        const int number = listFrame->counter;
+        if (listFrame->counter < std::numeric_limits<int>::max())
+            ++listFrame->counter;
+        insertText(QString::number(number) + QStringLiteral(".\t"));
         return;
     }
     if (m_cellDepth > 0)

@@ -54,8 +54,8 @@ QStringView unquoted(QStringView s)
 bool splitLength(QStringView value, double &number, QString &unit)
 {
     qsizetype i = 0;
-    while (i < value.size() && (value[i].isDigit() || value[i] == u'.' || value[i] == u'-' ||
-                                value[i] == u'+'))
+    while (i < value.size() &&
+           (value[i].isDigit() || value[i] == u'.' || value[i] == u'-' || value[i] == u'+'))
         ++i;
     bool ok = false;
     number = value.left(i).toDouble(&ok);
@@ -113,8 +113,8 @@ std::optional<double> HtmlStyleReader::fontSize(QStringView value, double parent
     if (!splitLength(value, n, unit) || n <= 0)
         return std::nullopt;
     static const std::pair<const char16_t *, double> absolute[] = {
-        {u"pt", 1.0},       {u"px", 0.75},        {u"pc", 12.0},      {u"in", 72.0},
-        {u"cm", 72 / 2.54}, {u"mm", 72 / 25.4},   {u"q", 72 / 101.6},
+        {u"pt", 1.0},       {u"px", 0.75},      {u"pc", 12.0},      {u"in", 72.0},
+        {u"cm", 72 / 2.54}, {u"mm", 72 / 25.4}, {u"q", 72 / 101.6},
     };
     for (const auto &[name, factor] : absolute) {
         if (unit == QStringView(name))
@@ -157,10 +157,14 @@ bool HtmlStyleReader::installed(const QString &family)
 QString HtmlStyleReader::genericFace(QStringView generic)
 {
     static const std::pair<const char16_t *, QFont::StyleHint> generics[] = {
-        {u"serif", QFont::Serif},         {u"sans-serif", QFont::SansSerif},
-        {u"monospace", QFont::Monospace}, {u"cursive", QFont::Cursive},
-        {u"fantasy", QFont::Fantasy},     {u"system-ui", QFont::SansSerif},
-        {u"ui-serif", QFont::Serif},      {u"ui-sans-serif", QFont::SansSerif},
+        {u"serif", QFont::Serif},
+        {u"sans-serif", QFont::SansSerif},
+        {u"monospace", QFont::Monospace},
+        {u"cursive", QFont::Cursive},
+        {u"fantasy", QFont::Fantasy},
+        {u"system-ui", QFont::SansSerif},
+        {u"ui-serif", QFont::Serif},
+        {u"ui-sans-serif", QFont::SansSerif},
         {u"ui-monospace", QFont::Monospace},
     };
     for (const auto &[name, hint] : generics) {

@@ -123,8 +123,9 @@ void tst_BrowserCapture::init()
     WaitTime = 5000;
     PromptTitle.clear();
     TrimLeadingBlanks = true;
-    SelectionTitle.clear();
-    TitleAccepted = false;
+    // The title lines come first, then the page.
+    SelectionTitle = QStringLiteral("Page notes");
+    TitleAccepted = true;
     CaptureStatus = QStringLiteral("no");
     QCOMPARE(createForms(), -1);
 }
@@ -162,13 +163,13 @@ void tst_BrowserCapture::pageKeepsItsLook()
     // left open, its multiples for the headings.
     const QString face = QStringLiteral("Times New Roman");
     const QString text = Editor->memo->toPlainText();
-    QVERIFY2(text.startsWith(QLatin1String("Heading one\n")), qPrintable(text));
+    QVERIFY2(text.startsWith(QLatin1String("Page notes\n\nHeading one\n")), qPrintable(text));
 
     const struct {
         const char *word;
         int points;
         bool bold;
-    } expected[] = {{"Heading one", 24, true}, {"Heading two", 18, true},
+    } expected[] = {{"Heading one", 24, true},   {"Heading two", 18, true},
                     {"Heading three", 14, true}, {"Body with", 12, false},
                     {"First bullet", 12, false}, {"Zürich", 12, false}};
     for (const auto &e : expected) {
@@ -185,7 +186,7 @@ void tst_BrowserCapture::pageKeepsItsLook()
 
     // The size box shows the heading's size with the caret in it.
     QTextCursor caret(Editor->memo->document());
-    caret.setPosition(3);
+    caret.setPosition(Editor->memo->document()->find(QStringLiteral("Heading one")).position());
     Editor->memo->setTextCursor(caret);
     QCOMPARE(Editor->memo->selAttributes().size, 24);
 

@@ -3,6 +3,7 @@
 #include "TextRuns.h"
 #include "platform/HtmlImport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFontDatabase>
 #include <QStringEncoder>
@@ -79,6 +80,7 @@ private slots:
     void decode_data();
     void decode();
     void everyRunHasFaceAndWholeSize();
+    void fuzzCorpusReads();
 };
 
 void tst_HtmlImport::browserRuns_data()
@@ -162,8 +164,8 @@ void tst_HtmlImport::sizes_data()
     QTest::newRow("big") << "<big>X</big>" << 14;
     QTest::newRow("small") << "<small>X</small>" << 10;
     QTest::newRow("em") << "<span style='font-size:1.5em'>X</span>" << 18;
-    QTest::newRow("em of em") << "<span style='font-size:2em'><b style='font-size:.5em'>X</b></span>"
-                              << 12;
+    QTest::newRow("em of em")
+        << "<span style='font-size:2em'><b style='font-size:.5em'>X</b></span>" << 12;
     QTest::newRow("percent") << "<span style='font-size:150%'>X</span>" << 18;
     QTest::newRow("larger") << "<span style='font-size:larger'>X</span>" << 14;
     QTest::newRow("x-large") << "<span style=\"font-size: x-large\">X</span>" << 18;
@@ -177,7 +179,8 @@ void tst_HtmlImport::sizes_data()
     QTest::newRow("font size=7") << "<font size=7>X</font>" << 36;
     QTest::newRow("font size=+1") << "<font size=+1>X</font>" << 14;
     QTest::newRow("important") << "<span style='font-size:20pt !important'>X</span>" << 20;
-    QTest::newRow("bad value kept parent") << "<h2><span style='font-size:huge'>X</span></h2>" << 18;
+    QTest::newRow("bad value kept parent")
+        << "<h2><span style='font-size:huge'>X</span></h2>" << 18;
     QTest::newRow("negative ignored") << "<span style='font-size:-3pt'>X</span>" << 12;
     QTest::newRow("huge clamped") << "<span style='font-size:5000pt'>X</span>" << 1638;
     QTest::newRow("tiny clamped") << "<span style='font-size:0.01pt'>X</span>" << 1;
@@ -202,13 +205,18 @@ void tst_HtmlImport::faces_data()
     QTest::newRow("installed") << "<p style='font-family:\"Liberation Sans\"'>X</p>"
                                << "Liberation Sans";
     QTest::newRow("first installed of list")
-        << "<p style=\"font-family: NoSuchFace, 'DejaVu Serif', serif\">X</p>" << "DejaVu Serif";
-    QTest::newRow("base face named") << "<p style='font-family:\"times new roman\"'>X</p>"
-                                     << kBaseFace;
-    QTest::newRow("generic monospace") << "<p style='font-family:monospace'>X</p>" << "mono";
-    QTest::newRow("code") << "<code>X</code>" << "mono";
-    QTest::newRow("pre") << "<pre>X</pre>" << "mono";
-    QTest::newRow("font face") << "<font face='Liberation Mono'>X</font>" << "Liberation Mono";
+        << "<p style=\"font-family: NoSuchFace, 'DejaVu Serif', serif\">X</p>"
+        << "DejaVu Serif";
+    QTest::newRow("base face named")
+        << "<p style='font-family:\"times new roman\"'>X</p>" << kBaseFace;
+    QTest::newRow("generic monospace") << "<p style='font-family:monospace'>X</p>"
+                                       << "mono";
+    QTest::newRow("code") << "<code>X</code>"
+                          << "mono";
+    QTest::newRow("pre") << "<pre>X</pre>"
+                         << "mono";
+    QTest::newRow("font face") << "<font face='Liberation Mono'>X</font>"
+                               << "Liberation Mono";
     QTest::newRow("entity in attribute")
         << "<span style=\"font-family: &quot;Liberation Sans&quot;\">X</span>"
         << "Liberation Sans";
@@ -234,17 +242,26 @@ void tst_HtmlImport::structure_data()
     QTest::addColumn<QString>("html");
     QTest::addColumn<QString>("outline");
 
-    QTest::newRow("white space") << "  <p>\n  a \n\t b  </p>\n" << "a b";
-    QTest::newRow("br") << "<p>a<br>b</p>" << "a\nb";
-    QTest::newRow("br ending a paragraph") << "<p>a<br></p><p>b</p>" << "a|b";
-    QTest::newRow("empty line") << "<p>a</p><p><br></p><p>b</p>" << "a||b";
-    QTest::newRow("two br") << "a<br><br>b" << "a\n\nb";
-    QTest::newRow("div and text") << "a<div>b</div>c" << "a|b|c";
-    QTest::newRow("nested lists")
-        << "<ul><li>a<ul><li>b</li></ul></li><li>c</li></ul>" << "* a|* b|* c";
-    QTest::newRow("numbered start") << "<ol start=3><li>a<li>b</ol>" << "3.\ta|4.\tb";
-    QTest::newRow("li value") << "<ol><li value=7>a</li><li>b</li></ol>" << "7.\ta|8.\tb";
-    QTest::newRow("list then paragraph") << "<ul><li>a</li></ul><p>b</p>" << "* a|b";
+    QTest::newRow("white space") << "  <p>\n  a \n\t b  </p>\n"
+                                 << "a b";
+    QTest::newRow("br") << "<p>a<br>b</p>"
+                        << "a\nb";
+    QTest::newRow("br ending a paragraph") << "<p>a<br></p><p>b</p>"
+                                           << "a|b";
+    QTest::newRow("empty line") << "<p>a</p><p><br></p><p>b</p>"
+                                << "a||b";
+    QTest::newRow("two br") << "a<br><br>b"
+                            << "a\n\nb";
+    QTest::newRow("div and text") << "a<div>b</div>c"
+                                  << "a|b|c";
+    QTest::newRow("nested lists") << "<ul><li>a<ul><li>b</li></ul></li><li>c</li></ul>"
+                                  << "* a|* b|* c";
+    QTest::newRow("numbered start") << "<ol start=3><li>a<li>b</ol>"
+                                    << "3.\ta|4.\tb";
+    QTest::newRow("li value") << "<ol><li value=7>a</li><li>b</li></ol>"
+                              << "7.\ta|8.\tb";
+    QTest::newRow("list then paragraph") << "<ul><li>a</li></ul><p>b</p>"
+                                         << "* a|b";
     QTest::newRow("table") << "<table><tr><td>a</td><td><p>b</p></td><td>c</td></tr>"
                               "<tr><td>1<td>2</table>"
                            << "a\tb\tc|1\t2";
@@ -252,16 +269,23 @@ void tst_HtmlImport::structure_data()
         << "<p>a<img src='x.png' alt='pic'><script>var s = '<p>x</p>';</script>"
            "<style>p{}</style>b</p>"
         << "ab";
-    QTest::newRow("hidden") << "a<span style='display:none'>x</span>b" << "ab";
-    QTest::newRow("comment") << "a<!-- <p>x</p> -->b" << "ab";
+    QTest::newRow("hidden") << "a<span style='display:none'>x</span>b"
+                            << "ab";
+    QTest::newRow("comment") << "a<!-- <p>x</p> -->b"
+                             << "ab";
     QTest::newRow("entities") << "&lt;a&gt; &amp; &eacute;&#233;&#xE9; &euro;&#128; &bogus; &"
                               << "<a> & ééé €€ &bogus; &";
-    QTest::newRow("bad numbers") << "&#0;&#xD800;&#x110000;" << "\uFFFD\uFFFD\uFFFD";
-    QTest::newRow("pre keeps spaces") << "<pre>a  b\nc</pre>" << "a  b\nc";
-    QTest::newRow("stray <") << "a < b <3" << "a < b <3";
-    QTest::newRow("unclosed tag") << "a<b" << "a";
+    QTest::newRow("bad numbers") << "&#0;&#xD800;&#x110000;"
+                                 << "\uFFFD\uFFFD\uFFFD";
+    QTest::newRow("pre keeps spaces") << "<pre>a  b\nc</pre>"
+                                      << "a  b\nc";
+    QTest::newRow("stray <") << "a < b <3"
+                             << "a < b <3";
+    QTest::newRow("unclosed tag") << "a<b"
+                                  << "a";
     QTest::newRow("fragment markers")
-        << "<html><body>\n<!--StartFragment--><b>a</b><!--EndFragment-->\n</body></html>" << "a";
+        << "<html><body>\n<!--StartFragment--><b>a</b><!--EndFragment-->\n</body></html>"
+        << "a";
 }
 
 void tst_HtmlImport::structure()
@@ -292,9 +316,8 @@ void tst_HtmlImport::decode_data()
     QTest::newRow("meta charset")
         << QByteArray("<meta charset=\"iso-8859-15\"><p>Z\xFCrich \xA4</p>")
         << QStringLiteral("<meta charset=\"iso-8859-15\"><p>Zürich €</p>");
-    QTest::newRow("meta utf-16 in bytes")
-        << QByteArray("<meta charset=utf-16><p>Z\xC3\xBCrich</p>")
-        << QStringLiteral("<meta charset=utf-16><p>Zürich</p>");
+    QTest::newRow("meta utf-16 in bytes") << QByteArray("<meta charset=utf-16><p>Z\xC3\xBCrich</p>")
+                                          << QStringLiteral("<meta charset=utf-16><p>Zürich</p>");
     QTest::newRow("not utf-8") << QByteArray("<p>Z\xFCrich \x80</p>") << t;
 }
 
@@ -320,6 +343,27 @@ void tst_HtmlImport::everyRunHasFaceAndWholeSize()
                 QVERIFY(f.fontPointSize() >= 1);
                 QCOMPARE(f.fontPointSize(), std::round(f.fontPointSize()));
                 QVERIFY(!f.hasProperty(QTextFormat::FontSizeAdjustment));
+            }
+        }
+    }
+}
+
+// What the fuzzer kept reads with bounded output, real faces and sizes.
+void tst_HtmlImport::fuzzCorpusReads()
+{
+    const QDir dir(QStringLiteral(HTML_CORPUS));
+    const QStringList files = dir.entryList(QDir::Files);
+    QVERIFY(files.size() >= 6);
+    for (const QString &name : files) {
+        QFile f(dir.filePath(name));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        QTextDocument doc;
+        paste(doc, bytes);
+        QVERIFY2(doc.characterCount() <= 3 * bytes.size() + 2, qPrintable(name));
+        for (const TextRuns::Paragraph &p : TextRuns::of(doc)) {
+            for (const TextRuns::Run &r : p.runs) {
+                QVERIFY2(!r.face.isEmpty() && r.halfPoints >= 2, qPrintable(name));
             }
         }
     }
