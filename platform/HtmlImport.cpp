@@ -109,12 +109,20 @@ public:
     QTextDocumentFragment run();
 
 private:
-    void startTag(QString tag, const std::vector<Attribute> &attributes, bool selfClosing);
+    void startTag(QString tag, const std::vector<Attribute> &attributes);
     void endTag(const QString &tag);
     void pop();
     void text(QStringView raw);
     void insertText(const QString &text);
     void flushBreaks();
+    // A blank is written only before more text in the same paragraph, in the
+    // format of the text it follows.
+    void holdSpace()
+    {
+        if (!m_pendingSpace)
+            m_spaceFormat = formatOf(style());
+        m_pendingSpace = true;
+    }
     void breakBlock();
     void startListItem();
     QTextCharFormat formatOf(const HtmlStyle &style) const;
@@ -132,6 +140,7 @@ private:
     int m_rowCells = 0;
     bool m_blockHasText = false;
     bool m_pendingSpace = false;
+    QTextCharFormat m_spaceFormat;
     bool m_afterTab = false; // a blank after a cell's tab is not written
     int m_pendingBreaks = 0;
 };
@@ -177,7 +186,7 @@ void Builder::insertText(const QString &text)
     flushBreaks();
     const QTextCharFormat format = formatOf(style());
     if (m_pendingSpace && m_blockHasText && !m_afterTab)
-        m_cursor.insertText(QStringLiteral(" "), format);
+        m_cursor.insertText(QStringLiteral(" "), m_spaceFormat);
     m_pendingSpace = false;
     m_afterTab = false;
     m_cursor.insertText(text, format);
@@ -192,7 +201,7 @@ void Builder::breakBlock()
     m_pendingSpace = false;
     if (m_cellDepth > 0) {
         // Paragraphs inside a table cell stay on the row's line.
-        m_pendingSpace = true;
+        holdSpace();
         m_pendingBreaks = 0;
         return;
     }
@@ -252,13 +261,13 @@ void Builder::startListItem()
     }
 }
 
-void Builder::startTag(QString tag, const std::vector<Attribute> &attributes, bool selfClosing)
+void Builder::startTag(QString tag, const std::vector<Attribute> &attributes)
 {
     if (tag == u"br") {
         if (!style().hidden && m_cellDepth == 0)
             ++m_pendingBreaks;
         else if (!style().hidden)
-            m_pendingSpace = true;
+            holdSpace();
         return;
     }
     if (tag == u"p" && !m_stack.empty() && m_stack.back().tag == u"p")
@@ -273,9 +282,11 @@ void Builder::startTag(QString tag, const std::vector<Attribute> &attributes, bo
         if (Frame *open = innermost({u"tr", u"table"}); open && open->tag == u"tr")
             endTag(tag);
     }
-    if (isVoid(tag) || selfClosing) {
-        if (tag == u"hr" || tag == u"img" || isVoid(tag))
-            return; // rules, images and the like leave no text
+    if (isVoid(tag)) {
+        // Images and the like leave no text; a rule ends the paragraph.
+        if (tag == u"hr" && !style().hidden)
+            breakBlock();
+        return;
     }
     if (m_stack.size() >= kMaxDepth) {
         ++m_overflow;
@@ -390,7 +401,7 @@ void Builder::endTag(const QString &tag)
         return;
     }
     if (tag == u"br") { // </br> reads as <br>
-        startTag(QStringLiteral("br"), {}, false);
+        startTag(QStringLiteral("br"), {});
         return;
     }
     // Close up to the matching element; an end tag that matches none is ignored.
@@ -423,19 +434,26 @@ void Builder::text(QStringView raw)
         return;
     }
     // White space collapses to one blank between words, none at a paragraph's ends.
-    QString word;
+    QString collapsed;
+    collapsed.reserve(decoded.size());
+    bool space = false;
     for (const QChar c : decoded) {
         if (c == u' ' || c == u'\n' || c == u'\t' || c == u'\r' || c == u'\f') {
-            if (!word.isEmpty()) {
-                insertText(word);
-                word.clear();
-            }
-            m_pendingSpace = true;
-        } else {
-            word += c;
+            space = true;
+            continue;
         }
+        if (space) {
+            if (collapsed.isEmpty())
+                holdSpace();
+            else
+                collapsed += u' ';
+            space = false;
+        }
+        collapsed += c;
     }
-    insertText(word);
+    insertText(collapsed);
+    if (space)
+        holdSpace();
 }
 
 QTextDocumentFragment Builder::run()
@@ -541,7 +559,7 @@ QTextDocumentFragment Builder::run()
             i = i < 0 ? n : i + 1;
             continue;
         }
-        startTag(tag, attributes, selfClosing);
+        startTag(tag, attributes);
     }
     // The paragraph after the last block element ends nothing.
     if (!m_blockHasText && m_pendingBreaks == 0 && m_cursor.block().previous().isValid()) {
@@ -594,8 +612,14 @@ QString HtmlImport::decode(const QByteArray &bytes)
     } else {
         const QByteArray declared = declaredCharset(bytes);
         // A byte stream cannot be UTF-16, whatever it says of itself.
+        // Browsers read the Latin-1 and ASCII labels as Windows-1252.
+        const bool cp1252 = declared == "iso-8859-1" || declared == "latin1" ||
+                            declared == "us-ascii" || declared == "ascii" ||
+                            declared == "windows-1252";
         QStringDecoder named(declared.startsWith("utf-16") ? QByteArray("utf-8") : declared);
-        if (!declared.isEmpty() && named.isValid()) {
+        if (cp1252) {
+            text = rtf::CodePageDecoder().decode(bytes, 1252);
+        } else if (!declared.isEmpty() && named.isValid()) {
             text = named.decode(bytes);
         } else {
             QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);

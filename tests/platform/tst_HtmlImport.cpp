@@ -157,6 +157,7 @@ void tst_HtmlImport::sizes_data()
     QTest::addColumn<int>("points"); // of the text "X"
 
     QTest::newRow("no size") << "<p>X</p>" << 12;
+    QTest::newRow("blank after the text") << "<big>X </big>b" << 14;
     QTest::newRow("h1") << "<h1>X</h1>" << 24;
     QTest::newRow("h4") << "<h4>X</h4>" << 12;
     QTest::newRow("h6") << "<h6>X</h6>" << 8;
@@ -194,6 +195,9 @@ void tst_HtmlImport::sizes()
     paste(doc, html.toUtf8());
     const TextRuns::Run r = runAt(doc, QStringLiteral("X"));
     QCOMPARE(r.halfPoints, points * 2);
+    // A blank after X is drawn at X's size, whatever follows it.
+    if (doc.toPlainText().contains(QLatin1String("X ")))
+        QVERIFY2(r.text.contains(QLatin1String("X ")), qPrintable(r.text));
 }
 
 void tst_HtmlImport::faces_data()
@@ -318,6 +322,9 @@ void tst_HtmlImport::decode_data()
         << QStringLiteral("<meta charset=\"iso-8859-15\"><p>Zürich €</p>");
     QTest::newRow("meta utf-16 in bytes") << QByteArray("<meta charset=utf-16><p>Z\xC3\xBCrich</p>")
                                           << QStringLiteral("<meta charset=utf-16><p>Zürich</p>");
+    QTest::newRow("latin-1 label is windows-1252")
+        << QByteArray("<meta charset=iso-8859-1>\x93q\x94")
+        << QStringLiteral("<meta charset=iso-8859-1>“q”");
     QTest::newRow("not utf-8") << QByteArray("<p>Z\xFCrich \x80</p>") << t;
 }
 
