@@ -93,7 +93,11 @@ public:
         : m_html(html), m_base(base),
           m_reader(base.fontFamilies().toStringList().value(0), base.fontPointSize())
     {
+        m_doc.setUndoRedoEnabled(false);
         m_cursor = QTextCursor(&m_doc);
+        // One edit block for the whole build: outside one, every insertion
+        // lays out its paragraph again, which is quadratic in a long paragraph.
+        m_cursor.beginEditBlock();
         Frame root;
         root.tag = QStringLiteral("#root");
         root.style.face = m_reader.baseFace();
@@ -570,6 +574,7 @@ QTextDocumentFragment Builder::run()
         m_pendingBreaks -= 1;
         flushBreaks();
     }
+    m_cursor.endEditBlock();
     return QTextDocumentFragment(&m_doc);
 }
 
