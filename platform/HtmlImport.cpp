@@ -4,6 +4,7 @@
 #include "platform/HtmlStyleReader.h"
 #include "platform/rtf/RtfCommon.h"
 
+#include <QPointer>
 #include <QStringDecoder>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -82,9 +83,9 @@ struct Frame {
     HtmlStyle style;
     bool block = false;
     bool cell = false;
-    int listKind = 0; // 1 bulleted, 2 numbered
-    int counter = 0;  // the number the next item of a numbered list gets
-    QTextList *list = nullptr;
+    int listKind = 0;         // 1 bulleted, 2 numbered
+    int counter = 0;          // the number the next item of a numbered list gets
+    QPointer<QTextList> list; // the document deletes a list when its last item leaves it
 };
 
 class Builder {

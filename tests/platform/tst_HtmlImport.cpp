@@ -266,6 +266,8 @@ void tst_HtmlImport::structure_data()
                               << "7.\ta|8.\tb";
     QTest::newRow("list then paragraph") << "<ul><li>a</li></ul><p>b</p>"
                                          << "* a|b";
+    QTest::newRow("list emptied, then continued") << "<ul><li></li><p>x</p><li>y</li></ul>"
+                                                  << "x|* y";
     QTest::newRow("table") << "<table><tr><td>a</td><td><p>b</p></td><td>c</td></tr>"
                               "<tr><td>1<td>2</table>"
                            << "a\tb\tc|1\t2";
