@@ -14,6 +14,7 @@
 #include "tests/support/Desktop.h"
 #include "tests/support/PdfText.h"
 #include "tests/support/TestFolder.h"
+#include "tests/support/WordFormat.h"
 
 #include <QAction>
 #include <QMessageBox>
@@ -30,15 +31,9 @@ namespace {
 
 const QString kTitle = QStringLiteral("Browser capture");
 
-// The character format in the middle of the first occurrence of `word`.
 QTextCharFormat formatOf(const QString &word)
 {
-    const QTextCursor found = Editor->memo->document()->find(word);
-    if (found.isNull())
-        return {};
-    QTextCursor inside(Editor->memo->document());
-    inside.setPosition(found.selectionStart() + 1);
-    return inside.charFormat();
+    return formatOfWord(Editor->memo->document(), word);
 }
 
 QRectF printedBox(const QList<PdfText::Word> &words, const QString &text)
