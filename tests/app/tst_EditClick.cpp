@@ -17,6 +17,7 @@
 #include "tests/support/Mousepad.h"
 #include "tests/support/SelectionSource.h"
 #include "tests/support/TestFolder.h"
+#include "tests/support/WordFormat.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -46,15 +47,9 @@ QString memoText()
     return Editor->memo->toPlainText();
 }
 
-// The character format at the first occurrence of `word` in the editor.
 QTextCharFormat formatOf(const QString &word)
 {
-    const QTextCursor found = Editor->memo->document()->find(word);
-    if (found.isNull())
-        return {};
-    QTextCursor inside(Editor->memo->document());
-    inside.setPosition(found.selectionStart() + 1);
-    return inside.charFormat();
+    return formatOfWord(Editor->memo->document(), word);
 }
 
 } // namespace
