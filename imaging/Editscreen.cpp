@@ -10,7 +10,12 @@ TEditScreen::TEditScreen(QWidget *parent) : QWidget(parent, Qt::Window)
 
 TEditScreen::~TEditScreen() = default;
 
-void TEditScreen::CaptureButClick()
+QImage TEditScreen::picture() const
 {
-    // The screen grab and the region selection are built on this entry point.
+    return m_picture;
+}
+
+void TEditScreen::setPicture(const QImage &image)
+{
+    m_picture = image;
 }

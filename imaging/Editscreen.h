@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QWidget>
 
 // The image editor: holds the current picture.
@@ -12,6 +13,13 @@ public:
     // Starts a screen capture: the frozen screen on which the user marks a
     // region.
     void CaptureButClick();
+
+    // The current picture.
+    QImage picture() const;
+    void setPicture(const QImage &image);
+
+private:
+    QImage m_picture;
 };
 
 extern TEditScreen *EditScreen;
