@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QStringList>
+#include <QTimer>
 
 #include <cstdlib>
 
@@ -125,9 +126,14 @@ void TScreenLock::showEvent(QShowEvent *event)
     Label1->move(width() / 2 - LabelWidth / 2, height() / 2 - LabelHeight);
     Label1->show();
     // No window manager gives this window the focus: take the keyboard and
-    // the pointer, and route Qt's key events here too.
-    m_grabbed = platform::services().inputGrab().grabInput(this);
-    grabKeyboard();
+    // the pointer, and route Qt's key events here too. The window is mapped
+    // only after this event; the grab waits for that.
+    QTimer::singleShot(0, this, [this] {
+        if (!isVisible())
+            return;
+        m_grabbed = platform::services().inputGrab().grabInput(this);
+        grabKeyboard();
+    });
 }
 
 void TScreenLock::hideEvent(QHideEvent *event)
