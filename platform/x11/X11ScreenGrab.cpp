@@ -1,6 +1,8 @@
 #include "X11ScreenGrab.h"
 
+#include <QGuiApplication>
 #include <QPainter>
+#include <QScreen>
 #include <QSysInfo>
 
 #include <sys/ipc.h>
@@ -100,6 +102,35 @@ QList<QRgb> paletteOf(Display *dpy, int screen)
     return table;
 }
 
+// RandR's primary output, or the whole root window when it names none.
+QRect queryPrimaryMonitor(Display *dpy)
+{
+    const Window root = DefaultRootWindow(dpy);
+    const int screen = DefaultScreen(dpy);
+    const QRect whole(0, 0, DisplayWidth(dpy, screen), DisplayHeight(dpy, screen));
+    int eventBase = 0, errorBase = 0;
+    if (!XRRQueryExtension(dpy, &eventBase, &errorBase))
+        return whole;
+    QRect monitor;
+    const RROutput primary = XRRGetOutputPrimary(dpy, root);
+    if (primary == None)
+        return whole;
+    if (XRRScreenResources *resources = XRRGetScreenResourcesCurrent(dpy, root)) {
+        if (XRROutputInfo *output = XRRGetOutputInfo(dpy, resources, primary)) {
+            if (output->crtc != None) {
+                if (XRRCrtcInfo *crtc = XRRGetCrtcInfo(dpy, resources, output->crtc)) {
+                    monitor = QRect(crtc->x, crtc->y, static_cast<int>(crtc->width),
+                                    static_cast<int>(crtc->height));
+                    XRRFreeCrtcInfo(crtc);
+                }
+            }
+            XRRFreeOutputInfo(output);
+        }
+        XRRFreeScreenResources(resources);
+    }
+    return monitor.isEmpty() ? whole : monitor;
+}
+
 void destroyXImage(void *image)
 {
     XDestroyImage(static_cast<XImage *>(image));
@@ -112,6 +143,10 @@ struct X11ScreenGrab::SegmentPool {
 
     Display *dpy = nullptr;
     Shm shm = Shm::Unknown;
+    // The primary monitor, asked of RandR once and again after Qt has seen
+    // the screens change: each question costs the server several round trips.
+    QRect monitor;
+    bool watchingScreens = false;
     // The segment of the last image that was let go, kept for the next grab:
     // a full-screen grab then neither allocates nor touches fresh pages.
     std::unique_ptr<Segment> spare;
@@ -161,30 +196,28 @@ QRect X11ScreenGrab::primaryMonitor()
     Display *dpy = x11::display();
     if (!dpy)
         return {};
-    const Window root = DefaultRootWindow(dpy);
-    const int screen = DefaultScreen(dpy);
-    const QRect whole(0, 0, DisplayWidth(dpy, screen), DisplayHeight(dpy, screen));
-    int eventBase = 0, errorBase = 0;
-    if (!XRRQueryExtension(dpy, &eventBase, &errorBase))
-        return whole;
-    QRect monitor;
-    const RROutput primary = XRRGetOutputPrimary(dpy, root);
-    if (primary == None)
-        return whole;
-    if (XRRScreenResources *resources = XRRGetScreenResourcesCurrent(dpy, root)) {
-        if (XRROutputInfo *output = XRRGetOutputInfo(dpy, resources, primary)) {
-            if (output->crtc != None) {
-                if (XRRCrtcInfo *crtc = XRRGetCrtcInfo(dpy, resources, output->crtc)) {
-                    monitor = QRect(crtc->x, crtc->y, static_cast<int>(crtc->width),
-                                    static_cast<int>(crtc->height));
-                    XRRFreeCrtcInfo(crtc);
-                }
-            }
-            XRRFreeOutputInfo(output);
-        }
-        XRRFreeScreenResources(resources);
+    if (m_pool->dpy == dpy && !m_pool->monitor.isEmpty())
+        return m_pool->monitor;
+    if (!m_pool->watchingScreens) {
+        m_pool->watchingScreens = true;
+        const std::weak_ptr<SegmentPool> pool = m_pool;
+        const auto forget = [pool] {
+            if (const auto alive = pool.lock())
+                alive->monitor = QRect();
+        };
+        QObject::connect(qGuiApp, &QGuiApplication::primaryScreenChanged, qGuiApp, forget);
+        QObject::connect(qGuiApp, &QGuiApplication::screenAdded, qGuiApp, forget);
+        QObject::connect(qGuiApp, &QGuiApplication::screenRemoved, qGuiApp, forget);
+        for (QScreen *screen : QGuiApplication::screens())
+            QObject::connect(screen, &QScreen::geometryChanged, qGuiApp, forget);
     }
-    return monitor.isEmpty() ? whole : monitor;
+    if (m_pool->dpy != dpy) {
+        m_pool->spare.reset();
+        m_pool->dpy = dpy;
+        m_pool->shm = SegmentPool::Shm::Unknown;
+    }
+    m_pool->monitor = queryPrimaryMonitor(dpy);
+    return m_pool->monitor;
 }
 
 QSize X11ScreenGrab::screenSize()
@@ -244,11 +277,8 @@ bool X11ScreenGrab::grabRootArea(const QRect &area, QImage &image)
     const auto width = static_cast<unsigned>(area.width());
     const auto height = static_cast<unsigned>(area.height());
     SegmentPool &pool = *m_pool;
-    if (pool.dpy != dpy) {
-        pool.spare.reset();
-        pool.dpy = dpy;
-        pool.shm = XShmQueryExtension(dpy) ? SegmentPool::Shm::Unknown : SegmentPool::Shm::No;
-    }
+    if (pool.shm == SegmentPool::Shm::Unknown && !XShmQueryExtension(dpy))
+        pool.shm = SegmentPool::Shm::No;
 
     QImage result;
     if (pool.shm != SegmentPool::Shm::No) {
