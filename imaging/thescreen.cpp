@@ -14,7 +14,6 @@
 #include <QPainter>
 #include <QScreen>
 #include <QStringList>
-#include <QTimer>
 
 #include <cstdlib>
 
@@ -73,6 +72,8 @@ void TEditScreen::CaptureButClick()
     ScreenShot(0, 0, screen.width(), screen.height(), frozen);
     lock->setFrozenImage(frozen);
     lock->show();
+    // Keys typed from now on cancel, whichever window had the focus.
+    lock->grabInput();
 }
 
 TScreenLock::TScreenLock(TEditScreen *owner)
@@ -125,15 +126,14 @@ void TScreenLock::showEvent(QShowEvent *event)
     // left to right.
     Label1->move(width() / 2 - LabelWidth / 2, height() / 2 - LabelHeight);
     Label1->show();
+}
+
+void TScreenLock::grabInput()
+{
     // No window manager gives this window the focus: take the keyboard and
-    // the pointer, and route Qt's key events here too. The window is mapped
-    // only after this event; the grab waits for that.
-    QTimer::singleShot(0, this, [this] {
-        if (!isVisible())
-            return;
-        m_grabbed = platform::services().inputGrab().grabInput(this);
-        grabKeyboard();
-    });
+    // the pointer, and route Qt's key events here too.
+    m_grabbed = platform::services().inputGrab().grabInput(this);
+    grabKeyboard();
 }
 
 void TScreenLock::hideEvent(QHideEvent *event)

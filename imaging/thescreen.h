@@ -41,6 +41,9 @@ public:
 
     // The screen to show, one image pixel per screen pixel.
     void setFrozenImage(const QImage &frozen) { m_frozen = frozen; }
+    // Takes the keyboard and the pointer once the window is shown, waiting
+    // until it is on screen; they are given back when it hides.
+    void grabInput();
 
     // The instruction label.
     QLabel *Label1 = nullptr;
