@@ -87,6 +87,8 @@ TScreenLock::TScreenLock(TEditScreen *owner)
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
     setCursor(Qt::ArrowCursor);
+    // Sized before it is first shown, so it is painted once, at its size.
+    setGeometry(QGuiApplication::primaryScreen()->geometry());
 
     Label1 = new QLabel(this);
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -119,7 +121,6 @@ void TScreenLock::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
     if (event->spontaneous())
         return;
-    setGeometry(QGuiApplication::primaryScreen()->geometry());
     m_frozen.setDevicePixelRatio(1);
     setBevel(QRect(m_bevel.topLeft(), QSize(0, 0)), m_bevelVisible);
     // The label's bottom edge on the window's horizontal centre line, centred
