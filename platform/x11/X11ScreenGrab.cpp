@@ -21,6 +21,9 @@ namespace platform {
 
 namespace {
 
+// Areas of fewer bytes are read with a plain XGetImage.
+constexpr std::size_t SharedMemoryFrom = 256 * 1024;
+
 // A shared-memory segment attached to the program and to the X server. Its
 // id is removed at once, so the memory goes when both have let go of it, even
 // when the program ends abruptly.
@@ -290,10 +293,12 @@ bool X11ScreenGrab::grabRootArea(const QRect &area, QImage &image)
         XImage *header =
             XShmCreateImage(dpy, visual, depth, ZPixmap, nullptr, nullptr, width, height);
         const QImage::Format format = header ? formatOf(header) : QImage::Format_Invalid;
-        if (format != QImage::Format_Invalid) {
-            const auto needed = static_cast<std::size_t>(header->bytes_per_line) * height;
+        const auto needed = header ? static_cast<std::size_t>(header->bytes_per_line) * height : 0;
+        // A small area goes the plain way: a segment costs round trips to set
+        // up, and a small picture must not keep a large spare segment alive.
+        if (format != QImage::Format_Invalid && needed >= SharedMemoryFrom) {
             std::unique_ptr<Segment> segment;
-            if (pool.spare && pool.spare->size >= needed)
+            if (pool.spare && pool.spare->size >= needed && pool.spare->size / 2 <= needed)
                 segment = std::move(pool.spare);
             else
                 segment = createSegment(dpy, needed);

@@ -197,6 +197,7 @@ void tst_thescreen::screenShot_data()
 
     QTest::newRow("inside") << QRect(37, 41, 300, 200) << QRect(37, 41, 300, 200) << false;
     QTest::newRow("one pixel") << QRect(5, 7, 1, 1) << QRect(5, 7, 1, 1) << false;
+    QTest::newRow("large") << QRect(10, 20, 900, 700) << QRect(10, 20, 900, 700) << false;
     QTest::newRow("zero width") << QRect(10, 10, 0, 5) << QRect() << true;
     QTest::newRow("negative height") << QRect(10, 10, 5, -3) << QRect() << true;
     QTest::newRow("over the left edge") << QRect(-20, 30, 50, 10) << QRect(0, 30, 30, 10) << false;
