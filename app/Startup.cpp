@@ -40,12 +40,19 @@ int createForms()
     Editor->onPrint = [] { TrayForm->Prints(); };
     Editor->onPageSetup = [] { TrayForm->PageSetup1Click(); };
     EditScreen = new TEditScreen;
+    // The image editor's print and save buttons run the tray's, which choose
+    // text or picture by the capture mode; its printer setup chooses the
+    // printer every later print uses. Open is left to the picture files.
+    EditScreen->onPrint = [] { TrayForm->Prints(); };
+    EditScreen->onSave = [] { TrayForm->Saver(); };
+    EditScreen->onPrinterSetup = [] { TrayForm->PrinterSetup(EditScreen); };
     // A screen capture completes in the frozen-screen window, long after the
     // tray's command returned: it reads the tray's markers and runs the tray's
     // save or print.
     CaptureTrayLink &tray = captureTray();
     tray.captureStatus = &CaptureStatus;
     tray.pendingAction = &PendingAction;
+    tray.saver = [] { TrayForm->Saver(); };
     tray.prints = [] { TrayForm->Prints(); };
     return -1;
 }

@@ -286,7 +286,6 @@ void TScreenLock::completeSelection()
     if (captureStatus != QLatin1String("no")) {
         appWindows.showTaskbarEntry();
         m_editor->show();
-        appWindows.bringToFront(m_editor);
         captureStatus.clear();
         dismiss();
         return;
