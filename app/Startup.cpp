@@ -4,6 +4,7 @@
 #include "editor/edits.h"
 #include "fexists.h"
 #include "imaging/Editscreen.h"
+#include "imaging/thescreen.h"
 #include "platform/AppWindows.h"
 #include "platform/Services.h"
 #include "printing.h"
@@ -46,6 +47,14 @@ int createForms()
     EditScreen->onPrint = [] { TrayForm->Prints(); };
     EditScreen->onSave = [] { TrayForm->Saver(); };
     EditScreen->onPrinterSetup = [] { TrayForm->PrinterSetup(EditScreen); };
+    // A screen capture completes in the frozen-screen window, long after the
+    // tray's command returned: it reads the tray's markers and runs the tray's
+    // save or print.
+    CaptureTrayLink &tray = captureTray();
+    tray.captureStatus = &CaptureStatus;
+    tray.pendingAction = &PendingAction;
+    tray.saver = [] { TrayForm->Saver(); };
+    tray.prints = [] { TrayForm->Prints(); };
     return -1;
 }
 
