@@ -11,7 +11,7 @@ run_pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl
           libxtst-dev libjpeg62-turbo-dev fonts-liberation fonts-dejavu-core xdg-utils)
 test_pkgs=(xvfb xauth openbox trayer xdotool x11-utils xterm poppler-utils mousepad xclip
            libreoffice-writer-nogui cups printer-driver-cups-pdf
-           giflib-tools imagemagick python3-pil)
+           giflib-tools imagemagick python3-pil gifsicle libjpeg-turbo-progs)
 
 pkgs=("${run_pkgs[@]}")
 if [ "${1:-run}" = test ]; then
