@@ -150,7 +150,7 @@ private slots:
         row("bmp rle4", "a.bmp",
             "python3 -c \"import struct; "
             "data=bytes([4,0x12,3,0x34,1,0x50,0,0,0,4,0x56,0x78,2,0xaa,2,0x9b,0,0,8,0xf0,0,0,"
-            "5,0xcd,0,3,0x12,0x30,3,0xee,0,1]); "
+            "0,5,0x12,0x34,0x50,0,3,0xee,0,1]); "
             "pal=b''.join(bytes([i*16,255-i*16,i*8,0]) for i in range(16)); off=14+40+len(pal); "
             "open('$O','wb').write(b'BM'+struct.pack('<IHHI',off+len(data),0,0,off)+"
             "struct.pack('<IiiHHIIiiII',40,8,4,1,4,2,len(data),0,0,16,0)+pal+data)\"",
