@@ -131,13 +131,17 @@ QString PictureFileDialogs::askSaveName()
             if (create.exec() != QMessageBox::Yes)
                 continue;
         }
-        const int index = saveFilterIndex();
-        if (index == codecs::PictureFiles::GifFilter)
-            dialog->setDefaultSuffix(QStringLiteral("gif"));
-        else if (index == codecs::PictureFiles::JpgFilter)
-            dialog->setDefaultSuffix(QStringLiteral("jpg"));
         return fileName;
     }
+}
+
+void PictureFileDialogs::updateDefaultExtension()
+{
+    const int index = saveFilterIndex();
+    if (index == codecs::PictureFiles::GifFilter)
+        SaveDialog1()->setDefaultSuffix(QStringLiteral("gif"));
+    else if (index == codecs::PictureFiles::JpgFilter)
+        SaveDialog1()->setDefaultSuffix(QStringLiteral("jpg"));
 }
 
 int PictureFileDialogs::saveFilterIndex() const

@@ -29,9 +29,12 @@ public:
 
     // Runs the save dialog until the user names a file in an existing folder
     // (and agrees to create it when it does not exist yet) or cancels; returns
-    // the name, or an empty string on cancel. After a name is chosen with the
-    // GIF or JPG filter, those become the default extension.
+    // the name, or an empty string on cancel.
     QString askSaveName();
+
+    // After a save is confirmed: with the GIF or JPG filter chosen, that
+    // extension becomes the default for names typed without one.
+    void updateDefaultExtension();
 
     // The save dialog's filter index, 1-based.
     int saveFilterIndex() const;

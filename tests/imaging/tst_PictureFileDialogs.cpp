@@ -165,6 +165,7 @@ private slots:
         m_folder.write("old.gif", "old bytes");
         const QString name = saveAs(dialogs, "old.gif", 4);
         QCOMPARE(name, m_folder.file("old.gif"));
+        dialogs.updateDefaultExtension();
         QString error;
         try {
             dialogs.write(samples::desktopPicture(64, 64, 3), name);
