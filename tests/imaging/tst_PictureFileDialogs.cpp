@@ -40,12 +40,7 @@ QString bmpDepth(const QString &file)
 
 QImage flatPicture()
 {
-    samples::IndexedFrame frame = samples::desktopFrame(80, 50, 100, 8);
-    QImage image(frame.width, frame.height, QImage::Format_RGB32);
-    for (int y = 0; y < frame.height; ++y)
-        for (int x = 0; x < frame.width; ++x)
-            image.setPixel(x, y, frame.colours[frame.at(x, y)]);
-    return image;
+    return samples::toImage(samples::desktopFrame(80, 50, 100, 8));
 }
 
 } // namespace

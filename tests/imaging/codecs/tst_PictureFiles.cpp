@@ -42,12 +42,7 @@ QString pillow(const QString &file, const QString &png)
 
 QImage flatPicture()
 {
-    samples::IndexedFrame frame = samples::desktopFrame(96, 64, 150, 3);
-    QImage image(frame.width, frame.height, QImage::Format_RGB32);
-    for (int y = 0; y < frame.height; ++y)
-        for (int x = 0; x < frame.width; ++x)
-            image.setPixel(x, y, frame.colours[frame.at(x, y)]);
-    return image;
+    return samples::toImage(samples::desktopFrame(96, 64, 150, 3));
 }
 
 QImage reduced(const QImage &picture)
