@@ -178,6 +178,11 @@ private slots:
         row("gif gifsicle 256 colours", "a.gif",
             "convert $B -colors 256 $O.in.gif; gifsicle -O2 $O.in.gif -o $O", 0,
             QImage::Format_Indexed8, first);
+        // Enough different strings to fill the code table: 12-bit codes and
+        // clear codes in the data.
+        row("gif 12-bit codes", "a.gif",
+            "convert -size 400x300 -seed 3 plasma:fractal -colors 256 $O", 0,
+            QImage::Format_Indexed8, first);
         row("gif Pillow", "a.gif",
             "python3 -c \"from PIL import Image; Image.open('$B').save('$O')\"", 0,
             QImage::Format_Indexed8, first);
