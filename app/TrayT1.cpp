@@ -4,34 +4,29 @@
 #include "editor/edits.h"
 #include "imaging/Editscreen.h"
 #include "platform/AppWindows.h"
-#include "platform/Clipboard.h"
 #include "platform/Dialogs.h"
 #include "platform/Help.h"
+#include "platform/Parking.h"
 #include "platform/Printer.h"
 #include "platform/RichEdit.h"
 #include "platform/Services.h"
 #include "platform/SingleInstance.h"
-#include "platform/SyntheticInput.h"
 #include "platform/TrayIcon.h"
 #include "platform/WaitLoop.h"
 #include "printing.h"
 #include "richprint/RichPrint.h"
 #include "settings/About.h"
 #include "settings/IniFile.h"
+#include "settings/SettingsKeys.h"
 #include "settings/fVisible.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
-#include <QInputDialog>
-#include <QLineEdit>
 #include <QMenu>
-#include <QMessageBox>
 #include <QScreen>
-#include <QTextBlock>
 #include <QTextCursor>
-#include <QTextDocument>
 
 int WaitTime = 1000;
 QString PromptTitle;
@@ -47,42 +42,8 @@ bool WindowActivated = false;
 TTrayForm *TrayForm = nullptr;
 
 namespace {
-const QString Main = QStringLiteral("Settings");
-const QString Storage = QStringLiteral("storage");
-
-// A parked editor lies this far left of its place; one whose left edge is
-// below the threshold is moved back before it is shown.
-constexpr int ParkOffset = 5000;
-constexpr int ParkedThreshold = -4000;
-
-// Time for the user's window to settle after activation, before the copy
-// keystroke reaches it.
-constexpr int SettleMs = 100;
-constexpr quint16 VkC = 0x43;
-
 // How long the "Printing ..." window gives the user to cancel a print.
 constexpr int PrintCancelMs = 2000;
-
-// Removes from every paragraph of `document` its leading characters of code
-// 32 or below (blanks, tabs, other control characters). The rest of each
-// paragraph keeps its formatting.
-void removeLeadingBlanks(QTextDocument *document)
-{
-    QTextCursor edit(document);
-    edit.beginEditBlock();
-    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-        const QString text = block.text();
-        qsizetype n = 0;
-        while (n < text.size() && text.at(n).unicode() <= 32)
-            ++n;
-        if (n == 0)
-            continue;
-        edit.setPosition(block.position());
-        edit.setPosition(block.position() + static_cast<int>(n), QTextCursor::KeepAnchor);
-        edit.removeSelectedText();
-    }
-    edit.endEditBlock();
-}
 
 // Places a window's outer frame horizontally centred on the screen, keeping
 // its top edge. The frame's width is known only once the window manager has
@@ -246,18 +207,18 @@ void TTrayForm::FormCreate()
 {
     move(-250, y());
     const IniFile ini = IniFile::programIni();
-    if (!ini.readString(Main, QStringLiteral("pt"), {}).isEmpty())
+    if (!settings::read(ini, settings::PromptTitle).isEmpty())
         PromptTitle = QStringLiteral("yes");
-    if (!ini.readString(Storage, QStringLiteral("screencap"), {}).isEmpty()) {
+    if (!settings::read(ini, settings::ScreenCapture).isEmpty()) {
         CaptureScreen1->setChecked(true);
         CaptureText1->setChecked(false);
         Remember1->setEnabled(false);
         PageSetup1->setEnabled(false);
     }
-    WaitTime = ini.readInteger(Main, QStringLiteral("wait"), 1000);
-    move(-ParkOffset, y());
-    UsePrintDialog1->setChecked(ini.readBool(Main, QStringLiteral("pdialog"), true));
-    TrimLeadingBlanks = ini.readBool(Main, QStringLiteral("nospaces"), false);
+    WaitTime = settings::read(ini, settings::WaitTime);
+    move(-platform::ParkOffset, y());
+    UsePrintDialog1->setChecked(settings::read(ini, settings::PrintDialogForTray));
+    TrimLeadingBlanks = settings::read(ini, settings::RemoveLeadingBlanks);
     hide();
 }
 
@@ -299,8 +260,7 @@ void TTrayForm::openPopupMenu(const QPoint &globalPos)
 
 void TTrayForm::TrayIcon1Click()
 {
-    const QString action =
-        IniFile::programIni().readString(Main, QStringLiteral("lc"), QStringLiteral("Options"));
+    const QString action = settings::read(IniFile::programIni(), settings::LeftClickAction);
     if (Remember1->isChecked()) {
         if (action == QLatin1String("View Editor"))
             showEditor();
@@ -345,8 +305,7 @@ void TTrayForm::Prints()
     // on their own.
     auto &appWindows = platform::services().appWindows();
     if (UsePrintDialog1->isChecked()) {
-        appWindows.minimizeTaskbarEntry();
-        appWindows.restoreTaskbarEntry();
+        appWindows.bringForward();
         const bool accepted = RichPrinter1->printer().printDialog(Editor);
         appWindows.hideTaskbarEntry();
         if (!accepted)
@@ -380,7 +339,7 @@ void TTrayForm::printText()
     RichPrinter1->setFooter(
         ViewableForm->chkpagenumbers->isChecked() ? QStringLiteral("Page {$PAGE}") : QString());
     // Read afresh: the options dialog writes it without telling the tray.
-    RichPrinter1->setHeader(IniFile::programIni().readString(Main, QStringLiteral("head"), {}));
+    RichPrinter1->setHeader(settings::read(IniFile::programIni(), settings::Header));
     RichPrinter1->PrintRichEdit(memo, 1);
     cursor = memo->textCursor();
     cursor.setPosition(std::min(insertionPoint, memo->document()->characterCount() - 1));
@@ -403,138 +362,9 @@ void TTrayForm::PrinterSetup(QWidget *owner)
     RichPrinter1->printer().printerSetup(owner);
 }
 
-void TTrayForm::EditClick()
-{
-    // The tray form is never seen; a pager-style activation below needs no
-    // foreground rights of ours, so there is nothing else to bring forward.
-    hide();
-
-    if (PromptTitle == QLatin1String("yes"))
-        askSelectionTitle();
-
-    WindowActivated = false;
-    for (platform::WindowHandle window : platform::services().windows().topLevelWindows())
-        ActivatePreviousWindow(window, 0);
-
-    if (screenMode()) {
-        platform::waitMs(SettleMs);
-        EditScreen->CaptureButClick();
-        return;
-    }
-
-    platform::Clipboard &clipboard = platform::services().clipboard();
-    if (Editor->isVisible())
-        Editor->hide();
-    if (!Remember1->isChecked())
-        Editor->memo->clear();
-    clipboard.clear();
-    platform::waitMs(SettleMs);
-    platform::services().input().PostKeyEx32(VkC, platform::CtrlBit, false);
-    platform::waitMs(WaitTime);
-
-    if (clipboard.hasText()) {
-        Editor->fontit();
-        if (TitleAccepted)
-            addTitleLines();
-        // The rich-text control takes the richest format offered: RTF, then
-        // HTML, then plain text.
-        Editor->memo->paste();
-        if (TrimLeadingBlanks)
-            removeLeadingBlanks(Editor->memo->document());
-        Editor->memoSelectionChange();
-        if (CaptureStatus != QLatin1String("no"))
-            showEditor();
-    } else {
-        reportNothingCopied();
-    }
-
-    // Whatever the clipboard held before the capture is not restored.
-    clipboard.clear();
-    if (CaptureStatus != QLatin1String("stop"))
-        CaptureStatus.clear();
-}
-
-bool TTrayForm::ActivatePreviousWindow(platform::WindowHandle window, qintptr userValue)
-{
-    Q_UNUSED(userValue);
-    // Windows below the chosen one are visited but need no questions asked.
-    if (WindowActivated)
-        return true;
-    platform::DesktopWindows &windows = platform::services().windows();
-    // Passed over: hidden and minimised windows, dialogs and palettes owned
-    // by another window, panels, docks and other tool windows, and every
-    // window of this program.
-    if (!windows.isVisible(window) || windows.isMinimized(window) || windows.hasOwner(window) ||
-        windows.isToolWindow(window) || windows.isOwnWindow(window))
-        return true;
-    windows.activate(window);
-    WindowActivated = true;
-    return true;
-}
-
-void TTrayForm::askSelectionTitle()
-{
-    QInputDialog dialog;
-    dialog.setObjectName(QStringLiteral("SelectionTitleDialog"));
-    dialog.setWindowTitle(QStringLiteral("Selection Title"));
-    dialog.setLabelText(QStringLiteral("Text to appear above copied area."));
-    dialog.setInputMode(QInputDialog::TextInput);
-    dialog.setTextValue(SelectionTitle.left(255));
-    if (auto *field = dialog.findChild<QLineEdit *>())
-        field->setMaxLength(255);
-    dialog.show();
-    platform::services().appWindows().bringToFront(&dialog);
-    if (dialog.exec() == QDialog::Accepted) {
-        TitleAccepted = true;
-        SelectionTitle = dialog.textValue();
-    } else {
-        TitleAccepted = false;
-    }
-}
-
-void TTrayForm::addTitleLines()
-{
-    // The title as a line of its own (after whatever the document holds),
-    // then an empty line; the capture follows on the next line.
-    platform::RichEdit *memo = Editor->memo;
-    const QTextCharFormat format = memo->currentCharFormat();
-    QTextCursor cursor = memo->textCursor();
-    cursor.movePosition(QTextCursor::End);
-    if (!cursor.block().text().isEmpty())
-        cursor.insertBlock();
-    cursor.insertText(SelectionTitle, format);
-    cursor.insertBlock();
-    cursor.insertBlock();
-    memo->setTextCursor(cursor);
-    memo->setCurrentCharFormat(format);
-}
-
-void TTrayForm::reportNothingCopied()
-{
-    platform::RichEdit *memo = Editor->memo;
-    memo->textCursor().insertText(QStringLiteral("No text could be copied."));
-    memo->selectAll();
-
-    auto &appWindows = platform::services().appWindows();
-    appWindows.minimizeTaskbarEntry();
-    appWindows.restoreTaskbarEntry();
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Quillet! Error"),
-                    QStringLiteral("Troubleshooting:\r\n"
-                                   "  1. Check to make sure that you had text selected.\r\n"
-                                   "  2. Increase \"Action Wait Time\" in Options"),
-                    QMessageBox::Ok);
-    box.setObjectName(QStringLiteral("CaptureErrorBox"));
-    box.show();
-    appWindows.bringToFront(&box);
-    box.exec();
-    appWindows.hideTaskbarEntry();
-    CaptureStatus = QStringLiteral("stop");
-}
-
 void TTrayForm::showEditor()
 {
-    if (Editor->x() < ParkedThreshold)
-        Editor->move(Editor->x() + ParkOffset, Editor->y());
+    platform::unpark(Editor);
     platform::services().appWindows().bringToFront(Editor);
 }
 
@@ -545,8 +375,7 @@ void TTrayForm::ViewEditor1Click()
         EditScreen->show();
         return;
     }
-    if (Editor->x() < ParkedThreshold)
-        Editor->move(Editor->x() + ParkOffset, Editor->y());
+    platform::unpark(Editor);
     Editor->show();
 }
 
@@ -564,15 +393,13 @@ void TTrayForm::CaptureScreen1Click()
     Remember1->setChecked(false);
     Quillet1->setEnabled(true);
     SaveSelection1->setEnabled(true);
-    IniFile::programIni().writeString(Storage, QStringLiteral("screencap"),
-                                      screenMode() ? QStringLiteral("yes") : QString());
+    settings::write(IniFile::programIni(), settings::ScreenCapture, screenMode());
 }
 
 void TTrayForm::CaptureText1Click()
 {
     flipCaptureMode();
-    IniFile::programIni().writeString(Storage, QStringLiteral("screencap"),
-                                      screenMode() ? QStringLiteral("yes") : QString());
+    settings::write(IniFile::programIni(), settings::ScreenCapture, screenMode());
 }
 
 void TTrayForm::Remember1Click()
@@ -585,7 +412,8 @@ void TTrayForm::Remember1Click()
 void TTrayForm::UsePrintDialog1Click()
 {
     UsePrintDialog1->setChecked(!UsePrintDialog1->isChecked());
-    IniFile::programIni().writeBool(Main, QStringLiteral("pdialog"), UsePrintDialog1->isChecked());
+    settings::write(IniFile::programIni(), settings::PrintDialogForTray,
+                    UsePrintDialog1->isChecked());
 }
 
 void TTrayForm::PageSetup1Click()

@@ -1,14 +1,17 @@
 #include "edits.h"
 
+#include "LeadingBlanks.h"
 #include "TMemo.h"
 #include "ToolbarIcons.h"
 #include "platform/AppError.h"
 #include "platform/AppWindows.h"
 #include "platform/Dialogs.h"
+#include "platform/Parking.h"
 #include "platform/RichEdit.h"
 #include "platform/Services.h"
 #include "platform/SyntheticInput.h"
 #include "settings/IniFile.h"
+#include "settings/SettingsKeys.h"
 
 #include <QAction>
 #include <QApplication>
@@ -16,7 +19,6 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QCollator>
-#include <QColorDialog>
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
@@ -25,9 +27,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMessageBox>
 #include <QMimeData>
-#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -37,80 +37,15 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <optional>
 
 TEditor *Editor = nullptr;
 
 namespace {
 
-const QString Main = QStringLiteral("Settings");
-const QString WindowRect = QStringLiteral("Tamsel");
-const QString DefaultFont = QStringLiteral("Marlo*Venn");
-
-// A hidden editor lies this far left of its place; one whose left edge is
-// below the threshold is moved back before it is shown.
-constexpr int ParkOffset = 5000;
-constexpr int ParkedThreshold = -4000;
-constexpr int NoStoredRect = -1000;
-
 constexpr int ToolbarHeight = 31;
 constexpr int ButtonSize = 27;
-constexpr int IndentStep = 20; // points
 
 constexpr qint64 PendingKeyLifetimeMs = 1000;
-constexpr quint16 VkTab = 9;
-constexpr quint16 VkHome = 36;
-
-// Set while the toolbar shows the selection's format, so that the controls'
-// change events do not write that format back.
-bool s_refreshing = false;
-
-class RefreshGuard {
-public:
-    RefreshGuard() { s_refreshing = true; }
-    ~RefreshGuard() { s_refreshing = false; }
-    RefreshGuard(const RefreshGuard &) = delete;
-    RefreshGuard &operator=(const RefreshGuard &) = delete;
-};
-
-struct Style {
-    bool bold = false;
-    bool italic = false;
-    bool underline = false;
-};
-
-// The style words of the settings file, indexed by bold + 2 italic + 4 underline.
-const char *const StyleWords[] = {
-    "regular",   "bold",          "italic",          "bolditalic",
-    "underline", "boldunderline", "italicunderline", "bolditalicunderline",
-};
-
-QString styleWord(const platform::CharAttributes &a)
-{
-    // A style with strike-out has no word of its own.
-    if (a.strikeOut)
-        return {};
-    return QLatin1String(StyleWords[(a.bold ? 1 : 0) + (a.italic ? 2 : 0) + (a.underline ? 4 : 0)]);
-}
-
-std::optional<Style> styleOfWord(const QString &word)
-{
-    for (int i = 0; i < 8; ++i) {
-        if (word == QLatin1String(StyleWords[i]))
-            return Style{(i & 1) != 0, (i & 2) != 0, (i & 4) != 0};
-    }
-    return std::nullopt;
-}
-
-int colorValue(const QColor &c)
-{
-    return c.red() | (c.green() << 8) | (c.blue() << 16);
-}
-
-QColor windowTextColor()
-{
-    return QApplication::palette().color(QPalette::Text);
-}
 
 QToolButton *flatButton(QWidget *parent, const char *name, int left, const QString &tip,
                         ToolbarGlyph glyph)
@@ -128,96 +63,6 @@ QToolButton *flatButton(QWidget *parent, const char *name, int left, const QStri
 }
 
 } // namespace
-
-// --- TColorBox -------------------------------------------------------------
-
-TColorBox::TColorBox(QWidget *parent) : QToolButton(parent)
-{
-    setAutoRaise(true);
-}
-
-void TColorBox::setColorValue(int value)
-{
-    if (value == m_value)
-        return;
-    m_value = value;
-    update();
-}
-
-QColor TColorBox::color() const
-{
-    // System colours have the high bit set; the only one we store is the
-    // window-text colour.
-    if (m_value < 0)
-        return windowTextColor();
-    return QColor(m_value & 0xff, (m_value >> 8) & 0xff, (m_value >> 16) & 0xff);
-}
-
-void TColorBox::paintEvent(QPaintEvent *event)
-{
-    QToolButton::paintEvent(event);
-    QPainter p(this);
-    const QRect swatch = rect().adjusted(6, 6, -6, -6);
-    p.setPen(QColor(0x40, 0x40, 0x40));
-    p.setBrush(color());
-    p.drawRect(swatch.adjusted(0, 0, -1, -1));
-}
-
-// --- TUpDown ---------------------------------------------------------------
-
-TUpDown::TUpDown(QLineEdit *buddy, int minimum, int maximum, QWidget *parent)
-    : QWidget(parent), m_buddy(buddy), m_min(minimum), m_max(maximum)
-{
-    m_up = new QToolButton(this);
-    m_down = new QToolButton(this);
-    m_up->setArrowType(Qt::UpArrow);
-    m_down->setArrowType(Qt::DownArrow);
-    for (QToolButton *b : {m_up, m_down}) {
-        b->setFocusPolicy(Qt::NoFocus);
-        b->setAutoRepeat(true);
-    }
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(m_up);
-    layout->addWidget(m_down);
-    connect(m_up, &QToolButton::clicked, this, [this] { step(1); });
-    connect(m_down, &QToolButton::clicked, this, [this] { step(-1); });
-    m_buddy->installEventFilter(this);
-}
-
-void TUpDown::step(int delta)
-{
-    // Start from the number the field shows; when it shows none, from the
-    // last position the buttons set.
-    bool ok = false;
-    const int shown = m_buddy->text().toInt(&ok);
-    if (ok)
-        m_position = std::clamp(shown, m_min, m_max);
-    const int next = std::clamp(m_position + delta, m_min, m_max);
-    if (next == m_position && ok)
-        return;
-    m_position = next;
-    m_buddy->setText(QString::number(next));
-}
-
-bool TUpDown::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == m_buddy && event->type() == QEvent::KeyPress) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        if (key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier) {
-            if (key->key() == Qt::Key_Up) {
-                step(1);
-                return true;
-            }
-            if (key->key() == Qt::Key_Down) {
-                step(-1);
-                return true;
-            }
-        }
-    }
-    return QWidget::eventFilter(watched, event);
-}
 
 // --- TEditor ---------------------------------------------------------------
 
@@ -529,7 +374,7 @@ void TEditor::FormCreate()
     std::sort(faces.begin(), faces.end(), collator);
     FontName->addItems(faces);
 
-    if (!IniFile::programIni().readString(Main, QStringLiteral("ww"), {}).isEmpty())
+    if (!settings::read(IniFile::programIni(), settings::NoWordWrap).isEmpty())
         setWordWrap(false);
 
     memo->clear();
@@ -541,21 +386,21 @@ void TEditor::Timer1Timer()
 {
     Timer1->stop();
     const IniFile ini = IniFile::programIni();
-    const int el = ini.readInteger(WindowRect, QStringLiteral("el"), NoStoredRect);
+    const int el = settings::read(ini, settings::EditorLeft);
     QRect outer;
-    if (el == NoStoredRect) {
+    if (el == settings::NoStoredRect) {
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
         const QSize size = frameGeometry().size();
         outer = QRect(screen.width() / 2 - size.width() / 2,
                       screen.height() / 2 - size.height() / 2, 620, size.height());
     } else {
-        outer = QRect(el, ini.readInteger(WindowRect, QStringLiteral("et"), NoStoredRect),
-                      ini.readInteger(WindowRect, QStringLiteral("ew"), NoStoredRect),
-                      ini.readInteger(WindowRect, QStringLiteral("eh"), NoStoredRect));
+        outer = QRect(el, settings::read(ini, settings::EditorTop),
+                      settings::read(ini, settings::EditorWidth),
+                      settings::read(ini, settings::EditorHeight));
     }
     // A window already shown (a capture in the first two seconds) is placed
     // but not parked: parking is for hidden windows only.
-    const int park = isVisible() ? 0 : ParkOffset;
+    const int park = isVisible() ? 0 : platform::ParkOffset;
     move(outer.left() - park, outer.top());
     const QSize frame = frameGeometry().size() - size();
     resize(outer.size() - frame);
@@ -567,12 +412,12 @@ void TEditor::FormDestroy()
     const IniFile ini = IniFile::programIni();
     if (isVisible()) {
         const QRect r = frameGeometry();
-        ini.writeInteger(WindowRect, QStringLiteral("el"), r.left());
-        ini.writeInteger(WindowRect, QStringLiteral("et"), r.top());
-        ini.writeInteger(WindowRect, QStringLiteral("ew"), r.width());
-        ini.writeInteger(WindowRect, QStringLiteral("eh"), r.height());
+        settings::write(ini, settings::EditorLeft, r.left());
+        settings::write(ini, settings::EditorTop, r.top());
+        settings::write(ini, settings::EditorWidth, r.width());
+        settings::write(ini, settings::EditorHeight, r.height());
     }
-    ini.writeString(Main, QStringLiteral("wrap"), wordWrap() ? QStringLiteral("aye") : QString());
+    settings::write(ini, settings::WordWrapAtExit, wordWrap());
 }
 
 bool TEditor::event(QEvent *event)
@@ -604,10 +449,7 @@ void TEditor::showEvent(QShowEvent *event)
     buildDialogs();
     QWidget::showEvent(event);
     // Brings the program's taskbar entry up and the window to the front.
-    auto &windows = platform::services().appWindows();
-    windows.minimizeTaskbarEntry();
-    windows.restoreTaskbarEntry();
-    windows.bringToFront(this);
+    platform::services().appWindows().bringForward(this);
     memoSelectionChange();
 }
 
@@ -617,7 +459,7 @@ void TEditor::parkAndHide()
     // off-screen back into view.
     hide();
     platform::services().appWindows().hideTaskbarEntry();
-    move(x() - ParkOffset, y());
+    platform::park(this);
 }
 
 void TEditor::closeEvent(QCloseEvent *event)
@@ -677,7 +519,7 @@ bool TEditor::eventFilter(QObject *watched, QEvent *event)
             // focus on, so that only one Tab is pressed.
             m_enterHeld = event->type() == QEvent::KeyPress;
             if (!m_enterHeld)
-                pressKey(VkTab);
+                pressKey(platform::VkTab);
         }
     }
     if (event->type() == QEvent::MouseButtonPress &&
@@ -703,279 +545,6 @@ void TEditor::pressKey(quint16 virtualKey)
         return;
     }
     platform::services().input().PostKeyEx32(virtualKey, 0, false);
-}
-
-// --- Format of the selection -----------------------------------------------
-
-bool TEditor::refreshing()
-{
-    return s_refreshing;
-}
-
-void TEditor::memoSelectionChange()
-{
-    const RefreshGuard guard;
-    const platform::CharAttributes a = memo->selAttributes();
-    boldbutton->setChecked(a.bold);
-    italicbutton->setChecked(a.italic);
-    underlinebutton->setChecked(a.underline);
-    BulletsButton->setChecked(memo->paraBullets());
-    FontSize->setText(QString::number(a.size));
-    const int index = FontName->findText(a.face, Qt::MatchFixedString);
-    FontName->setCurrentIndex(index);
-    if (index < 0)
-        FontName->setEditText(a.face);
-    ColorBox->setColorValue(a.autoColor ? TColorBox::AutoColor : colorValue(a.color));
-    switch (memo->paraAlignment()) {
-    case platform::ParaAlignment::Left:
-        leftalign->setChecked(true);
-        break;
-    case platform::ParaAlignment::Right:
-        rightalign->setChecked(true);
-        break;
-    case platform::ParaAlignment::Center:
-        centeralign->setChecked(true);
-        break;
-    case platform::ParaAlignment::Justify:
-        break; // the buttons stay as they were
-    }
-}
-
-void TEditor::styleButtonClick(QToolButton *button)
-{
-    if (s_refreshing)
-        return;
-    // The whole style set is written back, so a selection of mixed style
-    // comes out uniform.
-    platform::CharAttributes a = memo->selAttributes();
-    const bool down = button->isChecked();
-    if (button == boldbutton)
-        a.bold = down;
-    else if (button == italicbutton)
-        a.italic = down;
-    else
-        a.underline = down;
-    memo->setSelAttributes(a, platform::CharStyle);
-    memoSelectionChange();
-}
-
-void TEditor::boldbuttonClick()
-{
-    styleButtonClick(boldbutton);
-}
-
-void TEditor::italicbuttonClick()
-{
-    styleButtonClick(italicbutton);
-}
-
-void TEditor::underlinebuttonClick()
-{
-    styleButtonClick(underlinebutton);
-}
-
-void TEditor::flipAndRun(QToolButton *button, void (TEditor::*command)())
-{
-    button->setChecked(!button->isChecked());
-    (this->*command)();
-}
-
-void TEditor::boldkey1Click()
-{
-    flipAndRun(boldbutton, &TEditor::boldbuttonClick);
-}
-
-void TEditor::italickey1Click()
-{
-    flipAndRun(italicbutton, &TEditor::italicbuttonClick);
-}
-
-void TEditor::underlinekey1Click()
-{
-    flipAndRun(underlinebutton, &TEditor::underlinebuttonClick);
-}
-
-void TEditor::FontNameChange()
-{
-    if (s_refreshing)
-        return;
-    const int index = FontName->currentIndex();
-    if (index >= 0) {
-        platform::CharAttributes a;
-        a.face = FontName->itemText(index);
-        memo->setSelAttributes(a, platform::CharFace);
-    }
-    if (!m_enterHeld)
-        pressKey(VkTab);
-}
-
-void TEditor::FontSizeChange()
-{
-    if (s_refreshing)
-        return;
-    const QString text = FontSize->text();
-    if (text.isEmpty())
-        return;
-    bool ok = false;
-    const int size = text.toInt(&ok);
-    if (!ok) {
-        // Reported once the field has finished its own change handling.
-        QMetaObject::invokeMethod(
-            this,
-            [text] {
-                throw platform::AppError(
-                    QStringLiteral("'%1' is not a valid integer value").arg(text));
-            },
-            Qt::QueuedConnection);
-        return;
-    }
-    // A size below one point would make the text invisible: it is not applied.
-    if (size < 1)
-        return;
-    platform::CharAttributes a;
-    a.size = size;
-    memo->setSelAttributes(a, platform::CharSize);
-}
-
-void TEditor::ColorBoxClick()
-{
-    const QColor chosen = QColorDialog::getColor(ColorBox->color(), this);
-    if (!chosen.isValid())
-        return;
-    ColorBox->setColorValue(colorValue(chosen));
-    platform::CharAttributes a;
-    a.color = chosen;
-    memo->setSelAttributes(a, platform::CharColor);
-    pressKey(VkTab);
-}
-
-void TEditor::setAlignment(int code)
-{
-    switch (code) {
-    case 1:
-        memo->setParaAlignment(platform::ParaAlignment::Right);
-        break;
-    case 2:
-        memo->setParaAlignment(platform::ParaAlignment::Center);
-        break;
-    default:
-        memo->setParaAlignment(platform::ParaAlignment::Left);
-        break;
-    }
-}
-
-void TEditor::alignClick(QToolButton *button)
-{
-    if (s_refreshing)
-        return;
-    setAlignment(button == rightalign ? 1 : button == centeralign ? 2 : 0);
-}
-
-void TEditor::leftkey1Click()
-{
-    setAlignment(0);
-    memoSelectionChange();
-}
-
-void TEditor::centerkey1Click()
-{
-    setAlignment(2);
-    memoSelectionChange();
-}
-
-void TEditor::rightkey1Click()
-{
-    setAlignment(1);
-    memoSelectionChange();
-}
-
-void TEditor::BulletsButtonClick()
-{
-    if (s_refreshing)
-        return;
-    memo->setParaBullets(BulletsButton->isChecked());
-}
-
-void TEditor::indentBy(double points)
-{
-    memo->setParaFirstIndentPt(memo->paraFirstIndentPt() + points);
-}
-
-void TEditor::indentkey1Click()
-{
-    indentBy(IndentStep);
-}
-
-void TEditor::outdentkey1Click()
-{
-    indentBy(-IndentStep);
-}
-
-// --- Default font ------------------------------------------------------------
-
-void TEditor::applyDefaultFont(DefaultFontUse use)
-{
-    if (use == DefaultFontUse::AtInsertionPoint) {
-        QTextCursor cursor = memo->textCursor();
-        if (cursor.hasSelection()) {
-            cursor.setPosition(cursor.selectionEnd());
-            memo->setTextCursor(cursor);
-        }
-    }
-    const IniFile ini = IniFile::programIni();
-    const QString face =
-        ini.readString(DefaultFont, QStringLiteral("Tname"), QStringLiteral("Times New Roman"));
-    const int size = ini.readInteger(DefaultFont, QStringLiteral("Tsize"), 12);
-    const int color = ini.readInteger(DefaultFont, QStringLiteral("Tcolor"), 0);
-    const QString word =
-        ini.readString(DefaultFont, QStringLiteral("Tstyle"),
-                       use == DefaultFontUse::PlainFont ? QStringLiteral("regular") : QString());
-
-    platform::CharAttributes a;
-    a.face = face;
-    a.size = size; // below one point the size stays as it is
-    // The colour button takes the stored colour, the text the button's.
-    ColorBox->setColorValue(color);
-    a.autoColor = ColorBox->colorValue() < 0;
-    a.color = ColorBox->color();
-    unsigned fields = platform::CharFace | platform::CharSize | platform::CharColor;
-    if (const auto style = styleOfWord(word)) {
-        a.bold = style->bold;
-        a.italic = style->italic;
-        a.underline = style->underline;
-        a.strikeOut = false;
-        fields |= platform::CharStyle;
-    }
-    memo->setSelAttributes(a, fields);
-    if (use != DefaultFontUse::AtInsertionPoint)
-        memoSelectionChange();
-}
-
-void TEditor::fontit()
-{
-    applyDefaultFont(DefaultFontUse::AtInsertionPoint);
-}
-
-void TEditor::PlainFont1Click()
-{
-    applyDefaultFont(DefaultFontUse::PlainFont);
-}
-
-void TEditor::SpeedButton10Click()
-{
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"),
-                    QStringLiteral("Make current font settings the default?"),
-                    QMessageBox::Yes | QMessageBox::No, this);
-    box.setObjectName(QStringLiteral("ConfirmBox"));
-    if (box.exec() != QMessageBox::Yes)
-        return;
-    const platform::CharAttributes a = memo->selAttributes();
-    const IniFile ini = IniFile::programIni();
-    ini.writeString(DefaultFont, QStringLiteral("Tname"), a.face);
-    ini.writeInteger(DefaultFont, QStringLiteral("Tsize"), a.size);
-    ini.writeInteger(DefaultFont, QStringLiteral("Tcolor"),
-                     a.autoColor ? TColorBox::AutoColor : colorValue(a.color));
-    ini.writeString(DefaultFont, QStringLiteral("Tstyle"), styleWord(a));
 }
 
 // --- Editing -----------------------------------------------------------------
@@ -1046,7 +615,7 @@ void TEditor::WordWrap1Click()
     setWordWrap(!wordWrap());
     WordWrap1->setChecked(wordWrap());
     if (wordWrap())
-        pressKey(VkHome);
+        pressKey(platform::VkHome);
 }
 
 void TEditor::Removeleadingspaces1Click()
@@ -1059,10 +628,7 @@ void TEditor::Removeleadingspaces1Click()
     edit.beginEditBlock(); // one undo step for the whole command
     for (int i = 0; i < memo->lineCount(); ++i) {
         const QString text = memo->line(i);
-        qsizetype n = 0;
-        while (n < text.size() && text.at(n).unicode() < 33)
-            ++n;
-        memo->replaceLine(i, text.mid(n));
+        memo->replaceLine(i, text.mid(leadingBlankCount(text)));
     }
     edit.endEditBlock();
     QTextCursor cursor = memo->textCursor();

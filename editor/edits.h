@@ -71,7 +71,7 @@ class TEditor : public QWidget {
     Q_OBJECT
 public:
     explicit TEditor(QWidget *parent = nullptr);
-    // Program end: writes the window rectangle (when visible) and "wrap".
+    // Program end: writes the window rectangle (when visible) and the word-wrap state.
     ~TEditor() override;
 
     // The text area, also the program's buffer of captured text.

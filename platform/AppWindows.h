@@ -22,6 +22,16 @@ public:
     // the input focus, the way a pager or taskbar asks, so that focus-stealing
     // prevention lets it through.
     virtual void bringToFront(QWidget *window) = 0;
+
+    // Brings the taskbar entry up (minimised, then restored, so that the
+    // desktop shows it in front) and then `window`, when given, to the front.
+    void bringForward(QWidget *window = nullptr)
+    {
+        minimizeTaskbarEntry();
+        restoreTaskbarEntry();
+        if (window)
+            bringToFront(window);
+    }
 };
 
 } // namespace platform

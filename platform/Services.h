@@ -1,8 +1,10 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
 class QObject;
+class QString;
 
 namespace platform {
 
@@ -36,6 +38,17 @@ public:
 };
 
 // The services of the running desktop, created at first use. Needs a QGuiApplication.
+//
+// The backend is chosen once, here: the X11 one, unless the environment
+// variable QUILLET_SERVICES names another backend registered before the first
+// use (the tests register theirs). A name that no backend has is reported
+// and the X11 backend is used.
 Services &services();
+
+using ServicesFactory = std::function<std::unique_ptr<Services>()>;
+
+// Makes a backend available under `name` to the choice above. Registering
+// after the services have been created changes nothing.
+void registerServicesBackend(const QString &name, ServicesFactory factory);
 
 } // namespace platform

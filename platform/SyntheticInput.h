@@ -4,6 +4,9 @@
 
 namespace platform {
 
+// Windows virtual-key codes of the keys the program presses.
+enum VirtualKey : quint16 { VkTab = 9, VkHome = 36, VkC = 0x43 };
+
 // Modifier set of a synthetic key press: one byte, bit 0 Shift, bit 1 Alt, bit 2 Ctrl.
 enum ModifierBits : quint8 { ShiftBit = 1, AltBit = 2, CtrlBit = 4 };
 

@@ -1,6 +1,7 @@
 #include "fVisible.h"
 
 #include "IniFile.h"
+#include "SettingsKeys.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -10,10 +11,6 @@
 #include <QPushButton>
 
 TViewableForm *ViewableForm = nullptr;
-
-namespace {
-const QString Main = QStringLiteral("Settings");
-} // namespace
 
 TViewableForm::TViewableForm(int waitTime, QWidget *parent)
     : QWidget(parent,
@@ -75,21 +72,20 @@ TViewableForm::~TViewableForm() = default;
 void TViewableForm::loadSettings()
 {
     const IniFile ini = IniFile::programIni();
-    cboLeftclick->setCurrentText(
-        ini.readString(Main, QStringLiteral("lc"), QStringLiteral("Options")));
-    if (ini.readString(Main, QStringLiteral("start"), {}) == QLatin1String("none"))
+    cboLeftclick->setCurrentText(settings::read(ini, settings::LeftClickAction));
+    if (settings::holdsWord(ini, settings::NoAutostart))
         chkAutostart->setChecked(false);
-    if (ini.readString(Main, QStringLiteral("ww"), {}) == QLatin1String("no"))
+    if (settings::holdsWord(ini, settings::NoWordWrap))
         chkWordwrap->setChecked(false);
-    chkLeadingspaces->setChecked(ini.readBool(Main, QStringLiteral("nospaces"), false));
-    if (!ini.readString(Main, QStringLiteral("pt"), {}).isEmpty())
+    chkLeadingspaces->setChecked(settings::read(ini, settings::RemoveLeadingBlanks));
+    if (!settings::read(ini, settings::PromptTitle).isEmpty())
         chkPromptTitle->setChecked(true);
-    const QString head = ini.readString(Main, QStringLiteral("head"), {});
+    const QString head = settings::read(ini, settings::Header);
     if (!head.isEmpty())
         txtHeader->setText(head);
     txtWait->setText(QString::number(m_waitTime));
-    chkprintdialog->setChecked(ini.readBool(Main, QStringLiteral("pdialog"), false));
-    chkpagenumbers->setChecked(ini.readBool(Main, QStringLiteral("pnumbers"), false));
+    chkprintdialog->setChecked(settings::read(ini, settings::PrintDialogForOptions));
+    chkpagenumbers->setChecked(settings::read(ini, settings::PageNumbers));
 }
 
 void TViewableForm::closeEvent(QCloseEvent *event)

@@ -27,7 +27,8 @@ public:
     QLineEdit *txtHeader = nullptr;
 
     // Loads the controls from the settings file; run once by the creator after
-    // connecting to printDialogChecked(), so that loading "pdialog" reaches the tray.
+    // connecting to printDialogChecked(), so that loading the print-dialog setting reaches the
+    // tray.
     void loadSettings();
 
 signals:

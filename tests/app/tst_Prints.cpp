@@ -1,15 +1,14 @@
 // "&Quillet!" in text mode on the test session's X server: the two-second
 // "Printing ..." window and its cancel, the print dialog, the printed header
 // and page numbers, "Text &Margins" and the editor's print buttons. The tray's
-// engine prints into a PDF file here, read back with pdftotext.
+// own engine, as the tray sets it up, prints into a PDF file of the test
+// services' printer, read back with poppler's tools.
 #include "app/Startup.h"
 #include "app/TrayT1.h"
 #include "app/printing.h"
 #include "editor/edits.h"
 #include "platform/ProgramFolder.h"
 #include "platform/RichEdit.h"
-#include "platform/UserStore.h"
-#include "platform/qt/QtPrinter.h"
 #include "richprint/RichPrint.h"
 #include "settings/IniFile.h"
 #include "settings/fVisible.h"
@@ -17,9 +16,11 @@
 #include "tests/support/PdfText.h"
 #include "tests/support/SelectionSource.h"
 #include "tests/support/TestFolder.h"
+#include "tests/support/TestServices.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDialog>
 #include <QDoubleSpinBox>
 #include <QPushButton>
@@ -36,6 +37,7 @@ private slots:
     void init();
     void cleanup();
 
+    void trayEngineAsSetUp();
     void printsAfterTwoSeconds_data();
     void printsAfterTwoSeconds();
     void cancelWithinTwoSeconds_data();
@@ -43,18 +45,15 @@ private slots:
     void printDialogCancelPrintsNothing();
     void quilletPrintsCapturedSelection();
     void nothingCapturedPrintsNothing();
+    void scriptedCapturePrints_data();
+    void scriptedCapturePrints();
     void pageSetupDialogPlacedAndCancelKeepsMargins();
     void pageSetupDisabledMargins();
     void editorButtons();
 
 private:
-    // The tray's engine, with the tray's settings, on a PDF printer.
-    void printIntoPdf();
-
     std::unique_ptr<TestFolder> m_folder;
     std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<platform::QtPrinter> m_printer;
-    std::unique_ptr<platform::UserStore> m_store;
     QString m_file;
 };
 
@@ -64,41 +63,76 @@ void tst_Prints::init()
     platform::setProgramFolderForTesting(m_folder->path());
     CaptureStatus.clear();
     PrintCancel.clear();
+    // A fresh PDF file and user store for each test; the tray's engine,
+    // made by createForms(), prints there.
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_file = m_dir->filePath(QStringLiteral("tray.pdf"));
+    TestServices::instance().usePdfPrinter(m_file);
+    TestServices::instance().useUserStore(m_dir->filePath(QStringLiteral("user.reg")));
     QCOMPARE(createForms(), -1);
     TrayForm->UsePrintDialog1->setChecked(false);
-    printIntoPdf();
 }
 
 void tst_Prints::cleanup()
 {
     destroyForms();
-    m_printer.reset();
+    TestServices::instance().useScriptedDesktop(false);
     platform::setProgramFolderForTesting({});
     m_folder.reset();
 }
 
-void tst_Prints::printIntoPdf()
+void tst_Prints::trayEngineAsSetUp()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_file = m_dir->filePath(QStringLiteral("tray.pdf"));
-    m_printer = std::make_unique<platform::QtPrinter>(m_file, QPageSize(QPageSize::Letter),
-                                                      QMarginsF(6.35, 6.35, 6.35, 6.35));
-    m_store = std::make_unique<platform::UserStore>(m_dir->filePath(QStringLiteral("user.reg")));
-    const TRichPrinter *tray = TrayForm->RichPrinter1;
-    auto *engine = new TRichPrinter(*m_printer, *m_store, TrayForm);
-    engine->setMeasureUnit(tray->MeasureUnit());
-    engine->setSaveMargins(tray->SaveMargins());
-    engine->setMarginTop(tray->MarginTop());
-    engine->setMarginBottom(tray->MarginBottom());
-    engine->setMarginLeft(tray->MarginLeft());
-    engine->setMarginRight(tray->MarginRight());
-    engine->setHeader(tray->Header());
-    engine->setHeaderFormat(tray->HeaderFormat());
-    engine->setFooter(tray->Footer());
-    engine->setFooterFormat(tray->FooterFormat());
-    engine->setShowProgress(tray->ShowProgress());
-    engine->setOptions_Dialog(tray->Options_Dialog());
-    TrayForm->RichPrinter1 = engine;
+    // The engine the tray made at start-up prints: margins of one inch,
+    // header and footer right-aligned in a column of 3.937 inches from the
+    // left margin, both in the tray's header font (Courier New of 13 screen
+    // pixels), the body in the editor's font.
+    ViewableForm->chkpagenumbers->setChecked(true);
+    IniFile::programIni().writeString("Settings", "head", "Minutes");
+    Editor->memo->setPlainText("Body");
+    TrayForm->Prints();
+
+    QFont trayFont(QStringLiteral("Courier New"));
+    trayFont.setPixelSize(13);
+    const QString family = QFontInfo(trayFont).family().remove(' ');
+    // Screen pixels print as the whole point size they make on the screen.
+    const int points = qRound(13 * 72.0 / QGuiApplication::primaryScreen()->logicalDotsPerInchY());
+    const double columnRight = 72 + 3.937 * 72;
+
+    QHash<QString, PdfText::Line> byText;
+    for (const PdfText::Line &line : PdfText::lines(m_file))
+        byText.insert(line.text, line);
+    QCOMPARE(byText.keys().size(), 3);
+    const PdfText::Line body = byText.value("Body");
+    QVERIFY2(std::abs(body.box.left() - 72) <= 1 && std::abs(body.box.top() - 72) <= 1,
+             qPrintable(QString("body at %1,%2").arg(body.box.left()).arg(body.box.top())));
+    QVERIFY(body.fontFamily != family);
+    for (const char *text : {"Minutes", "Page 1"}) {
+        const PdfText::Line line = byText.value(text);
+        QVERIFY2(line.page == 1, text);
+        QCOMPARE(line.fontFamily, family);
+        QCOMPARE(line.fontSize, points);
+        QVERIFY2(std::abs(line.box.right() - columnRight) <= 1.5,
+                 qPrintable(QString("%1 ends at %2").arg(text).arg(line.box.right())));
+    }
+    // The size to a fraction of a point, from the header word's advance.
+    QFont large = trayFont;
+    large.setPointSizeF(1000);
+    large.setHintingPreference(QFont::PreferNoHinting);
+    const double perPoint =
+        QFontMetricsF(large).horizontalAdvance("Minutes") / QFontInfo(large).pixelSize();
+    double printedWidth = 0;
+    for (const PdfText::Word &word : PdfText::words(m_file)) {
+        if (word.text == "Minutes")
+            printedWidth = word.box.width();
+    }
+    QVERIFY2(
+        std::abs(printedWidth - perPoint * points) <= 0.25,
+        qPrintable(
+            QString("header %1 pt wide, expected %2").arg(printedWidth).arg(perPoint * points)));
+    // The header within the top margin, the footer within the bottom one.
+    QVERIFY(byText.value("Minutes").box.bottom() < 72);
+    QVERIFY(byText.value("Page 1").box.top() > 792 - 72);
 }
 
 void tst_Prints::printsAfterTwoSeconds_data()
@@ -226,6 +260,48 @@ void tst_Prints::nothingCapturedPrintsNothing()
     QVERIFY(!QFile::exists(m_file));
 }
 
+void tst_Prints::scriptedCapturePrints_data()
+{
+    QTest::addColumn<QList<FakeWindow>>("desktop");
+    QTest::addColumn<platform::WindowHandle>("target"); // 0: none is activated
+    const FakeWindow notes{.handle = 10, .title = "Notes"};
+    const FakeWindow panel{.handle = 2, .title = "panel", .tool = true};
+    QTest::newRow("topmost ordinary")
+        << QList<FakeWindow>{notes, {.handle = 11, .title = "Below"}} << platform::WindowHandle(10);
+    QTest::newRow("passed over")
+        << QList<FakeWindow>{{.handle = 1, .title = "ours", .own = true},
+                             panel,
+                             {.handle = 3, .title = "dialog", .owned = true},
+                             {.handle = 4, .title = "iconic", .minimized = true},
+                             {.handle = 5, .title = "hidden", .visible = false},
+                             notes}
+        << platform::WindowHandle(10);
+    QTest::newRow("no ordinary window") << QList<FakeWindow>{panel} << platform::WindowHandle(0);
+}
+
+void tst_Prints::scriptedCapturePrints()
+{
+    // The other program is played by the test services: the first ordinary
+    // window is activated, the copy keystroke fills the clipboard, and the
+    // tray prints what was pasted.
+    QFETCH(QList<FakeWindow>, desktop);
+    QFETCH(platform::WindowHandle, target);
+    TestServices &services = TestServices::instance();
+    services.useScriptedDesktop(true);
+    services.fakeWindows.windows = desktop;
+    services.fakeWindows.activated.clear();
+    services.fakeInput.sent.clear();
+    services.fakeInput.onKey = [](const SentKey &) {
+        QGuiApplication::clipboard()->setText("Scripted selection");
+    };
+    TrayForm->Quillet1->trigger();
+    services.fakeInput.onKey = nullptr;
+    QCOMPARE(services.fakeWindows.activated,
+             target ? QList<platform::WindowHandle>{target} : QList<platform::WindowHandle>{});
+    QCOMPARE(services.fakeInput.sent, QList<SentKey>({{0x43, platform::CtrlBit}}));
+    QVERIFY(PdfText::pages(m_file).value(0).contains("Scripted selection"));
+}
+
 void tst_Prints::pageSetupDialogPlacedAndCancelKeepsMargins()
 {
     TRichPrinter *engine = TrayForm->RichPrinter1;
@@ -248,7 +324,7 @@ void tst_Prints::pageSetupDialogPlacedAndCancelKeepsMargins()
     QVERIFY(placed);
     QCOMPARE(engine->MarginLeft(), 1.235);
     // Stored after Cancel too.
-    TRichPrinter reader(*m_printer, *m_store);
+    TRichPrinter reader;
     reader.setSaveMargins(true);
     reader.ReadMargins();
     QCOMPARE(reader.MeasureUnit(), muInches);

@@ -1,5 +1,6 @@
 #include "PdfText.h"
 
+#include <QHash>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
@@ -64,6 +65,39 @@ QList<Word> words(const QString &file)
             const double x1 = a.value(QLatin1String("xMax")).toDouble();
             const double y1 = a.value(QLatin1String("yMax")).toDouble();
             result.append({page, xml.readElementText(), QRectF(QPointF(x0, y0), QPointF(x1, y1))});
+        }
+    }
+    return result;
+}
+
+QList<Line> lines(const QString &file)
+{
+    QList<Line> result;
+    QHash<QString, std::pair<QString, int>> fonts; // id: family, size
+    QXmlStreamReader xml(
+        run(QStringLiteral("pdftohtml"),
+            {QStringLiteral("-xml"), QStringLiteral("-i"), QStringLiteral("-stdout"),
+             QStringLiteral("-zoom"), QStringLiteral("1"), file}));
+    int page = 0;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const QXmlStreamAttributes a = xml.attributes();
+        auto number = [&a](const char *name) { return a.value(QLatin1String(name)).toInt(); };
+        if (xml.name() == QLatin1String("page")) {
+            page = number("number");
+        } else if (xml.name() == QLatin1String("fontspec")) {
+            fonts.insert(a.value(QLatin1String("id")).toString(),
+                         {a.value(QLatin1String("family")).toString(), number("size")});
+        } else if (xml.name() == QLatin1String("text")) {
+            Line line;
+            line.page = page;
+            line.box = QRectF(number("left"), number("top"), number("width"), number("height"));
+            const auto font = fonts.value(a.value(QLatin1String("font")).toString());
+            line.fontFamily = font.first;
+            line.fontSize = font.second;
+            line.text = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+            result.append(line);
         }
     }
     return result;

@@ -15,6 +15,16 @@ struct Word {
     QRectF box;
 };
 
+// One line of text as pdftohtml places it (points from the page's top-left,
+// whole points), with the font it is set in.
+struct Line {
+    int page = 0; // from 1
+    QString text;
+    QRectF box;
+    QString fontFamily; // without spaces, as embedded ("LiberationMono")
+    int fontSize = 0;   // points, rounded
+};
+
 // A field of pdfinfo ("Pages", "Title", "Page size"); empty when it fails.
 QString info(const QString &file, const QString &field);
 int pageCount(const QString &file);
@@ -22,5 +32,7 @@ int pageCount(const QString &file);
 QStringList pages(const QString &file);
 // Every word with its box.
 QList<Word> words(const QString &file);
+// Every line of text with its box and font.
+QList<Line> lines(const QString &file);
 
 } // namespace PdfText

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "platform/Clipboard.h"
+#include "platform/DesktopWindows.h"
+#include "platform/SyntheticInput.h"
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+// Scripted stand-ins for the desktop a capture talks to: the clipboard, the
+// synthetic key presses and the window list. Nothing reaches the X server;
+// a test plays the other program by scripting what a key press does.
+
+// The clipboard is this program's own QClipboard, so the rich-text control's
+// paste reads whatever the script put there.
+class FakeClipboard : public platform::Clipboard {
+public:
+    void clear() override;
+    bool hasText() override;
+
+    int clears = 0;
+};
+
+struct SentKey {
+    quint16 key = 0;
+    quint8 modifiers = 0;
+    bool operator==(const SentKey &) const = default;
+};
+
+class FakeInput : public platform::SyntheticInput {
+public:
+    void PostKeyEx32(quint16 key, quint8 modifiers, bool extended) override;
+
+    QList<SentKey> sent;
+    // Run for every key press, after it is recorded: the other program's answer.
+    std::function<void(const SentKey &)> onKey;
+};
+
+struct FakeWindow {
+    platform::WindowHandle handle = 0;
+    QString title;
+    bool visible = true;
+    bool minimized = false;
+    bool owned = false;
+    bool tool = false;
+    bool own = false;
+};
+
+class FakeWindows : public platform::DesktopWindows {
+public:
+    QList<platform::WindowHandle> topLevelWindows() override;
+    bool isVisible(platform::WindowHandle window) override;
+    bool isMinimized(platform::WindowHandle window) override;
+    bool hasOwner(platform::WindowHandle window) override;
+    bool isToolWindow(platform::WindowHandle window) override;
+    bool isOwnWindow(platform::WindowHandle window) override;
+    QString title(platform::WindowHandle window) override;
+    bool activate(platform::WindowHandle window) override;
+    platform::WindowHandle activeWindow() override;
+
+    // Topmost first. A handle not in the list answers as a window that has gone.
+    QList<FakeWindow> windows;
+    QList<platform::WindowHandle> activated;
+
+private:
+    const FakeWindow *find(platform::WindowHandle window) const;
+    // False for a window that has gone.
+    bool has(platform::WindowHandle window, bool FakeWindow::*property) const;
+};
