@@ -35,10 +35,11 @@ int createForms()
     printit = new Tprintit;
     saveprompt = new Tsaveprompt;
     Editor = new TEditor;
-    // The editor's print and printer-setup buttons run the tray's print and
-    // the print engine's page setup.
+    // The editor's print, save and printer-setup buttons run the tray's
+    // print and save and the print engine's page setup.
     Editor->onPrint = [] { TrayForm->Prints(); };
     Editor->onPageSetup = [] { TrayForm->PageSetup1Click(); };
+    Editor->onSave = [] { TrayForm->Saver(); };
     EditScreen = new TEditScreen;
     // The image editor's print and save buttons run the tray's, which choose
     // text or picture by the capture mode; its printer setup chooses the
