@@ -1,9 +1,12 @@
 // "Save this now!": the capture written to a file the user names, as rich
-// text or plain text, overwriting an existing file or merged with it.
+// text or plain text, overwriting an existing file or merged with it; in
+// screen mode the image editor's picture as BMP, GIF or JPEG.
 #include "TextFile.h"
 #include "TrayT1.h"
 #include "editor/edits.h"
 #include "fexists.h"
+#include "imaging/Editscreen.h"
+#include "imaging/PictureFileDialogs.h"
 #include "platform/AppWindows.h"
 #include "platform/RichEdit.h"
 #include "platform/Services.h"
@@ -68,8 +71,18 @@ void TTrayForm::Saver()
 
 void TTrayForm::savePicture()
 {
-    // Pictures are saved once the picture files exist; until then a
-    // screen-mode save writes nothing.
+    auto &appWindows = platform::services().appWindows();
+    appWindows.showTaskbarEntry();
+    const QString fileName = PictureDialogs->askSaveName();
+    appWindows.hideTaskbarEntry();
+    if (fileName.isEmpty())
+        return;
+    // A picture cannot be merged: only "Overwrite" and "Cancel" are offered.
+    SaveAnswer.clear();
+    if (QFileInfo::exists(fileName) && !askFileExists(fileName, false))
+        return;
+    PictureDialogs->updateDefaultExtension();
+    PictureDialogs->write(EditScreen->picture(), fileName);
 }
 
 bool TTrayForm::askFileExists(const QString &fileName, bool adding)

@@ -5,6 +5,7 @@
 #include "fexists.h"
 #include "imaging/Editscreen.h"
 #include "imaging/thescreen.h"
+#include "imaging/PictureFileDialogs.h"
 #include "platform/AppWindows.h"
 #include "platform/Services.h"
 #include "printing.h"
@@ -43,8 +44,10 @@ int createForms()
     EditScreen = new TEditScreen;
     // The image editor's print and save buttons run the tray's, which choose
     // text or picture by the capture mode; its printer setup chooses the
-    // printer every later print uses. Open is left to the picture files.
+    // printer every later print uses; open reads a picture file into it.
     EditScreen->onPrint = [] { TrayForm->Prints(); };
+    PictureDialogs = new PictureFileDialogs(EditScreen);
+    EditScreen->onOpen = [] { PictureDialogs->Open(*EditScreen); };
     EditScreen->onSave = [] { TrayForm->Saver(); };
     EditScreen->onPrinterSetup = [] { TrayForm->PrinterSetup(EditScreen); };
     // A screen capture completes in the frozen-screen window, long after the
@@ -62,6 +65,7 @@ void destroyForms()
 {
     delete EditScreen;
     EditScreen = nullptr;
+    PictureDialogs = nullptr; // a child of the image editor
     delete Editor;
     Editor = nullptr;
     delete saveprompt;

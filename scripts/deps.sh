@@ -12,7 +12,8 @@ run_pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl
           fonts-dejavu-core xdg-utils)
 test_pkgs=(xvfb xauth openbox trayer xdotool x11-utils xterm poppler-utils mousepad xclip
            libreoffice-writer-nogui cups printer-driver-cups-pdf
-           giflib-tools imagemagick python3-pil firefox-esr)
+           giflib-tools imagemagick python3-pil firefox-esr gifsicle
+           libjpeg-turbo-progs)
 
 pkgs=("${run_pkgs[@]}")
 if [ "${1:-run}" = test ]; then

@@ -113,4 +113,17 @@ QImage desktopPicture(int width, int height, quint32 seed)
     return image;
 }
 
+QImage toImage(const IndexedFrame &frame)
+{
+    QImage image(frame.width, frame.height, QImage::Format_RGB32);
+    for (int y = 0; y < frame.height; ++y) {
+        auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
+        const auto *indices =
+            reinterpret_cast<const uchar *>(frame.pixels.constData()) + qsizetype(y) * frame.width;
+        for (int x = 0; x < frame.width; ++x)
+            row[x] = frame.colours[indices[x]];
+    }
+    return image;
+}
+
 } // namespace samples

@@ -18,6 +18,9 @@ struct IndexedFrame {
     uchar &at(int x, int y) { return reinterpret_cast<uchar &>(pixels[qsizetype(y) * width + x]); }
 };
 
+// The frame as a true-colour picture (Format_RGB32).
+QImage toImage(const IndexedFrame &frame);
+
 // `count` distinct colours (red and green distinct for every index).
 QVector<QRgb> distinctColours(int count);
 
