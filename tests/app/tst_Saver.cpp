@@ -47,6 +47,8 @@ public:
               dialog->selectNameFilter(dialog->nameFilters().at(filterIndex - 1));
               dialog->setDirectory(QFileInfo(fileName).path());
               auto *name = dialog->findChild<QLineEdit *>("fileNameEdit");
+              // Its completer's late popup would take the Return meant for the dialog.
+              name->setCompleter(nullptr);
               name->setFocus();
               name->selectAll();
               QTest::keyClicks(name, QFileInfo(fileName).fileName());
