@@ -23,6 +23,7 @@
 #include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QtTest>
 
 namespace {
@@ -277,7 +278,14 @@ void tst_PrintPicture::engineHeaderFontKept()
     // the tray gave the engine, not in the picture page's font.
     const QFont before = TrayForm->RichPrinter1->Font_HeaderFooter();
     IniFile::programIni().writeString("Settings", "head", "Minutes");
-    printPicture(darkPicture(20, 20, false));
+    // The picture printed through the image editor's print button.
+    EditScreen->setPicture(darkPicture(20, 20, false));
+    auto *printButton = EditScreen->findChild<QToolButton *>(QStringLiteral("SpeedButton1"));
+    QVERIFY(printButton);
+    printButton->click();
+    QCOMPARE(PdfText::pageCount(m_file), 1);
+    QVERIFY(!PdfText::lines(m_file).isEmpty());
+    QCOMPARE(PdfText::lines(m_file).first().fontFamily, QFontInfo(QFont("Arial")).family().remove(' '));
     QCOMPARE(TrayForm->RichPrinter1->Font_HeaderFooter(), before);
 
     // The same engine prints the next job into the same file.
