@@ -29,6 +29,13 @@ int createForms()
     QObject::connect(ViewableForm, &TViewableForm::printDialogChecked, TrayForm->UsePrintDialog1,
                      &QAction::setChecked);
     ViewableForm->loadSettings();
+    // Save hands the running choices to the tray's shared state and, once the
+    // editor exists, to the editor.
+    QObject::connect(ViewableForm, &TViewableForm::waitTimeSaved, [](int ms) { WaitTime = ms; });
+    QObject::connect(ViewableForm, &TViewableForm::leadingBlanksSaved,
+                     [](bool on) { TrimLeadingBlanks = on; });
+    QObject::connect(ViewableForm, &TViewableForm::promptTitleSaved,
+                     [](const QString &marker) { PromptTitle = marker; });
 
     AboutBox = new TAboutBox;
     printit = new Tprintit;
@@ -38,6 +45,7 @@ int createForms()
     // the print engine's page setup.
     Editor->onPrint = [] { TrayForm->Prints(); };
     Editor->onPageSetup = [] { TrayForm->PageSetup1Click(); };
+    QObject::connect(ViewableForm, &TViewableForm::wordWrapSaved, Editor, &TEditor::setWordWrap);
     EditScreen = new TEditScreen;
     return -1;
 }
