@@ -4,8 +4,10 @@
 #include "app/QuilletApplication.h"
 #include "app/Startup.h"
 #include "app/TrayT1.h"
+#include "app/printing.h"
 #include "editor/edits.h"
 #include "platform/AutostartEntry.h"
+#include "platform/Dialogs.h"
 #include "platform/ProgramFolder.h"
 #include "platform/RichEdit.h"
 #include "platform/TrayIcon.h"
@@ -51,6 +53,7 @@ private slots:
     void printDialogBoxAndClosingKeepEdits();
     void panelsAndHelp();
     void aboutBox();
+    void screenshots();
 
 private:
     void start();
@@ -427,6 +430,53 @@ void tst_Options::aboutBox()
     QTest::mouseClick(AboutBox, Qt::LeftButton, {}, AboutBox->linkRect().center());
     QTRY_COMPARE(lastOpened(), TAboutBox::webPage());
     QVERIFY(!AboutBox->isVisible());
+}
+
+// Not a test: with QUILLET_SCREENSHOTS naming a folder, writes pictures of the
+// windows a user meets first, as the window manager frames them, for the
+// project's documentation.
+void tst_Options::screenshots()
+{
+    const QString folder = qEnvironmentVariable("QUILLET_SCREENSHOTS");
+    if (folder.isEmpty())
+        QSKIP("QUILLET_SCREENSHOTS is not set");
+    auto snap = [&folder](QWidget *window, const QString &name) {
+        QTRY_VERIFY(window->frameGeometry().size() != window->size() ||
+                    window->windowFlags().testFlag(Qt::FramelessWindowHint));
+        QTest::qWait(300); // let the window manager finish drawing the frame
+        const QRect frame = Desktop::geometry(window->winId());
+        const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(
+            0, frame.x(), frame.y(), frame.width(), frame.height());
+        QVERIFY(shot.save(folder + '/' + name, "PNG"));
+    };
+    start();
+    setText(ViewableForm->txtHeader, QStringLiteral("Meeting notes"));
+    snap(ViewableForm, QStringLiteral("options.png"));
+    ViewableForm->hide();
+
+    TrayForm->About1Click();
+    QVERIFY(QTest::qWaitForWindowActive(AboutBox));
+    snap(AboutBox, QStringLiteral("about.png"));
+    AboutBox->hide();
+
+    printit->show();
+    QVERIFY(QTest::qWaitForWindowExposed(printit));
+    snap(printit, QStringLiteral("printing.png"));
+    printit->hide();
+
+    QTimer grabber;
+    bool grabbed = false;
+    connect(&grabber, &QTimer::timeout, this, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || grabbed)
+            return;
+        grabbed = true;
+        snap(box, QStringLiteral("errorbox.png"));
+        box->button(QMessageBox::Ok)->click();
+    });
+    grabber.start(50);
+    platform::showErrorBox(QStringLiteral("'' is not a valid integer value"));
+    QVERIFY(grabbed);
 }
 
 int main(int argc, char **argv)
