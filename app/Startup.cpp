@@ -47,6 +47,12 @@ int createForms()
     Editor->onPageSetup = [] { TrayForm->PageSetup1Click(); };
     QObject::connect(ViewableForm, &TViewableForm::wordWrapSaved, Editor, &TEditor::setWordWrap);
     EditScreen = new TEditScreen;
+    // The image editor's print and save buttons run the tray's, which choose
+    // text or picture by the capture mode; its printer setup chooses the
+    // printer every later print uses. Open is left to the picture files.
+    EditScreen->onPrint = [] { TrayForm->Prints(); };
+    EditScreen->onSave = [] { TrayForm->Saver(); };
+    EditScreen->onPrinterSetup = [] { TrayForm->PrinterSetup(EditScreen); };
     return -1;
 }
 

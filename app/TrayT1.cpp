@@ -351,6 +351,17 @@ void TTrayForm::SaveSelection1Click()
     // Saving what is selected is built on the capture and the save routine.
 }
 
+void TTrayForm::Saver()
+{
+    // The text and picture branches are built with the save command and the
+    // picture files.
+}
+
+void TTrayForm::PrinterSetup(QWidget *owner)
+{
+    RichPrinter1->printer().printerSetup(owner);
+}
+
 void TTrayForm::showEditor()
 {
     platform::unpark(Editor);

@@ -74,6 +74,11 @@ public slots:
     // the print dialog or the two-second "Printing ..." window.
     void Prints();
     void SaveSelection1Click();
+    // Saves the current capture: the editor's document in text mode, the
+    // image editor's picture in screen mode.
+    void Saver();
+    // The printer-selection dialog on the program's printer, over `owner`.
+    void PrinterSetup(QWidget *owner);
     void EditClick();
     void ViewEditor1Click();
     void CaptureText1Click();

@@ -168,26 +168,28 @@ void draw(QPainter &p, ToolbarGlyph glyph)
     }
 }
 
-QPixmap render(ToolbarGlyph glyph, int size)
-{
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
-    p.scale(size / 16.0, size / 16.0);
-    draw(p, glyph);
-    return pixmap;
-}
-
 } // namespace
+
+QIcon paintedIcon(const std::function<void(QPainter &)> &paint, std::initializer_list<int> sizes)
+{
+    QIcon icon;
+    for (int size : sizes) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setRenderHint(QPainter::TextAntialiasing);
+        p.scale(size / 16.0, size / 16.0);
+        paint(p);
+        p.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
 
 QIcon drawnToolbarIcon(ToolbarGlyph glyph)
 {
-    QIcon icon;
-    icon.addPixmap(render(glyph, 16));
-    icon.addPixmap(render(glyph, 32));
-    return icon;
+    return paintedIcon([glyph](QPainter &p) { draw(p, glyph); });
 }
 
 QIcon toolbarIcon(ToolbarGlyph glyph)
@@ -200,18 +202,14 @@ QIcon toolbarIcon(ToolbarGlyph glyph)
 
 QIcon editorWindowIcon()
 {
-    QIcon drawn;
-    for (int size : {16, 32, 48}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.scale(size / 16.0, size / 16.0);
-        sheet(p, QRectF(2.5, 0.5, 11, 15));
-        p.setPen(QPen(QColor(0x40, 0x60, 0xb0), 1));
-        for (int i = 0; i < 5; ++i)
-            p.drawLine(QPointF(4.5, 3.5 + i * 2.2), QPointF(i == 4 ? 8.5 : 11.5, 3.5 + i * 2.2));
-        drawn.addPixmap(pixmap);
-    }
+    const QIcon drawn = paintedIcon(
+        [](QPainter &p) {
+            sheet(p, QRectF(2.5, 0.5, 11, 15));
+            p.setPen(QPen(QColor(0x40, 0x60, 0xb0), 1));
+            for (int i = 0; i < 5; ++i)
+                p.drawLine(QPointF(4.5, 3.5 + i * 2.2),
+                           QPointF(i == 4 ? 8.5 : 11.5, 3.5 + i * 2.2));
+        },
+        {16, 32, 48});
     return QIcon::fromTheme(QStringLiteral("accessories-text-editor"), drawn);
 }

@@ -2,6 +2,11 @@
 
 #include <QIcon>
 
+#include <functional>
+#include <initializer_list>
+
+class QPainter;
+
 // Pictures of the editor's toolbar buttons: the desktop icon theme's icon when
 // it has one, otherwise a small picture drawn here.
 enum class ToolbarGlyph {
@@ -28,3 +33,8 @@ QIcon editorWindowIcon();
 
 // The drawn picture alone, without consulting the icon theme.
 QIcon drawnToolbarIcon(ToolbarGlyph glyph);
+
+// An icon drawn by `paint` on a 16 x 16 grid, rendered at each of `sizes`
+// with smoothing.
+QIcon paintedIcon(const std::function<void(QPainter &)> &paint,
+                  std::initializer_list<int> sizes = {16, 32});

@@ -99,6 +99,10 @@ public:
     // destination and copies chosen there apply to the next job. False when
     // the user cancels.
     virtual bool printDialog(QWidget *owner) = 0;
+    // The system's printer-setup dialog on this printer, owned by `owner`:
+    // the destination, paper and orientation chosen there apply to every
+    // later job. False when the user cancels.
+    virtual bool printerSetup(QWidget *owner) = 0;
     // The page-setup dialog, modal over the whole application and placed
     // centred horizontally and at a third of the screen's height. `margins`
     // (left, top, right, bottom) are in the unit `flags` names; on OK they are

@@ -330,6 +330,20 @@ bool QtPrinter::printDialog(QWidget *owner)
     return accepted;
 }
 
+bool QtPrinter::printerSetup(QWidget *owner)
+{
+    if (printing())
+        throw PrinterError(QStringLiteral("Unable to change the printer while printing"));
+    // The same dialog without what belongs to a single job (pages, copies).
+    QPrintDialog dialog(&m_printer, owner);
+    dialog.setObjectName(QStringLiteral("PrinterSetupDialog1"));
+    dialog.setWindowTitle(QStringLiteral("Printer Setup"));
+    dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    usePrintableArea();
+    return accepted;
+}
+
 bool QtPrinter::pageSetup(QMargins &margins, quint32 flags)
 {
     if (printing())

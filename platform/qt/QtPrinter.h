@@ -58,6 +58,7 @@ public:
     void selectPrinter(const QString &name) override;
 
     bool printDialog(QWidget *owner) override;
+    bool printerSetup(QWidget *owner) override;
     bool pageSetup(QMargins &margins, quint32 flags) override;
 
     // The QPrinter itself, for the system's print and page-setup dialogs.

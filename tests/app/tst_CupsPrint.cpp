@@ -4,20 +4,27 @@
 #include "app/Startup.h"
 #include "app/TrayT1.h"
 #include "editor/edits.h"
+#include "imaging/Editscreen.h"
 #include "platform/Printer.h"
 #include "platform/ProgramFolder.h"
+#include "platform/RichEdit.h"
 #include "richprint/RichPrint.h"
 #include "settings/IniFile.h"
 #include "settings/fVisible.h"
+#include "tests/support/Answerer.h"
 #include "tests/support/PdfText.h"
 #include "tests/support/SelectionSource.h"
 #include "tests/support/TestFolder.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDateTime>
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QToolButton>
 #include <QtTest>
 
 #include <pwd.h>
@@ -48,6 +55,7 @@ class tst_CupsPrint : public QObject {
     Q_OBJECT
 private slots:
     void quilletPrintsToQueue();
+    void imageEditorPrinterSetupChoosesPrinter();
 };
 
 void tst_CupsPrint::quilletPrintsToQueue()
@@ -86,6 +94,43 @@ void tst_CupsPrint::quilletPrintsToQueue()
     QVERIFY2(text.contains("Words sent through the queue"), qPrintable(text));
     QVERIFY2(text.contains("Page 1"), qPrintable(text));
     QVERIFY2(text.contains("Queue test Quillet!"), qPrintable(text));
+}
+
+void tst_CupsPrint::imageEditorPrinterSetupChoosesPrinter()
+{
+    // The image editor's "Printer Setup" chooses the program's printer: a
+    // file chosen there receives the next print instead of the queue.
+    if (qEnvironmentVariableIsSet("QUILLET_CUPS_SKIP"))
+        QSKIP(qPrintable(QStringLiteral("no print service for this test: ") +
+                         qEnvironmentVariable("QUILLET_CUPS_SKIP")));
+    TestFolder folder;
+    platform::setProgramFolderForTesting(folder.path());
+    const auto restore = qScopeGuard([] {
+        destroyForms();
+        platform::setProgramFolderForTesting({});
+    });
+    QCOMPARE(createForms(), -1);
+    const QString target = folder.path() + QStringLiteral("/chosen.pdf");
+    QString offered;
+    Answerer answer(QStringLiteral("PrinterSetupDialog1"), [&](QWidget *dialog) {
+        auto *printers = dialog->findChild<QComboBox *>(QStringLiteral("printers"));
+        offered = printers ? printers->currentText() : QString();
+        if (printers)
+            printers->setCurrentIndex(printers->count() - 1); // printing to a file
+        if (auto *file = dialog->findChild<QLineEdit *>(QStringLiteral("filename")))
+            file->setText(target);
+        static_cast<QDialog *>(dialog)->accept();
+    });
+    EditScreen->show();
+    EditScreen->SpeedButton2->click();
+    QVERIFY(answer.answered());
+    QCOMPARE(offered, QString("QuilletPDF"));
+
+    TrayForm->UsePrintDialog1->setChecked(false);
+    Editor->memo->setPlainText(QStringLiteral("Printed where the setup pointed"));
+    TrayForm->Prints();
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(target).size() > 0, 30000);
+    QVERIFY(PdfText::pages(target).value(0).contains("Printed where the setup pointed"));
 }
 
 QTEST_MAIN(tst_CupsPrint)

@@ -864,6 +864,9 @@ static std::unique_ptr<ModalHandler> chooseInOpenDialog(const QString &path)
         auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
         if (!name)
             return false;
+        // The name field's completer pops up once the folder has been read in
+        // the background, and then takes the Return meant for the dialog.
+        name->setCompleter(nullptr);
         name->setFocus();
         QTest::keyClicks(name, path);
         QTest::keyClick(name, Qt::Key_Return);

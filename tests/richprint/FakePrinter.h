@@ -91,6 +91,7 @@ public:
     QString printerName() const override { return QStringLiteral("Fake"); }
     void selectPrinter(const QString &) override {}
     bool printDialog(QWidget *) override { return printDialogAnswer; }
+    bool printerSetup(QWidget *) override { return printDialogAnswer; }
     bool pageSetup(QMargins &margins, quint32 flags) override
     {
         setupGiven = margins;

@@ -33,6 +33,12 @@ const FakeWindow *FakeWindows::find(platform::WindowHandle window) const
     return nullptr;
 }
 
+bool FakeWindows::has(platform::WindowHandle window, bool FakeWindow::*property) const
+{
+    const FakeWindow *w = find(window);
+    return w && w->*property;
+}
+
 QList<platform::WindowHandle> FakeWindows::topLevelWindows()
 {
     QList<platform::WindowHandle> handles;
@@ -43,32 +49,27 @@ QList<platform::WindowHandle> FakeWindows::topLevelWindows()
 
 bool FakeWindows::isVisible(platform::WindowHandle window)
 {
-    const FakeWindow *w = find(window);
-    return w && w->visible;
+    return has(window, &FakeWindow::visible);
 }
 
 bool FakeWindows::isMinimized(platform::WindowHandle window)
 {
-    const FakeWindow *w = find(window);
-    return w && w->minimized;
+    return has(window, &FakeWindow::minimized);
 }
 
 bool FakeWindows::hasOwner(platform::WindowHandle window)
 {
-    const FakeWindow *w = find(window);
-    return w && w->owned;
+    return has(window, &FakeWindow::owned);
 }
 
 bool FakeWindows::isToolWindow(platform::WindowHandle window)
 {
-    const FakeWindow *w = find(window);
-    return w && w->tool;
+    return has(window, &FakeWindow::tool);
 }
 
 bool FakeWindows::isOwnWindow(platform::WindowHandle window)
 {
-    const FakeWindow *w = find(window);
-    return w && w->own;
+    return has(window, &FakeWindow::own);
 }
 
 QString FakeWindows::title(platform::WindowHandle window)

@@ -66,4 +66,6 @@ public:
 
 private:
     const FakeWindow *find(platform::WindowHandle window) const;
+    // False for a window that has gone.
+    bool has(platform::WindowHandle window, bool FakeWindow::*property) const;
 };
