@@ -6,6 +6,7 @@
 #include "platform/AppError.h"
 #include "platform/AppWindows.h"
 #include "platform/AutostartEntry.h"
+#include "platform/Dialogs.h"
 #include "platform/Help.h"
 #include "platform/Services.h"
 
@@ -111,7 +112,9 @@ TViewableForm::TViewableForm(int waitTime, QWidget *parent)
     Button1->setDefault(true);
     Button2 = new QPushButton(QStringLiteral("Close"), this);
     Button2->setGeometry(267, 275, 75, 25);
-    connect(Button1, &QPushButton::clicked, this, &TViewableForm::Button1Click);
+    // A refused Save shows its error here, without unwinding through Qt.
+    connect(Button1, &QPushButton::clicked, this,
+            [this] { platform::runGuarded([this] { Button1Click(); }); });
     connect(Button2, &QPushButton::clicked, this, &TViewableForm::Button2Click);
     connect(Button3, &QPushButton::clicked, this, &TViewableForm::Button3Click);
 
