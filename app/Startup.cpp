@@ -4,6 +4,7 @@
 #include "editor/edits.h"
 #include "fexists.h"
 #include "imaging/Editscreen.h"
+#include "imaging/thescreen.h"
 #include "platform/AppWindows.h"
 #include "platform/Services.h"
 #include "printing.h"
@@ -41,10 +42,11 @@ int createForms()
     printit = new Tprintit;
     saveprompt = new Tsaveprompt;
     Editor = new TEditor;
-    // The editor's print and printer-setup buttons run the tray's print and
-    // the print engine's page setup.
+    // The editor's print, save and printer-setup buttons run the tray's
+    // print and save and the print engine's page setup.
     Editor->onPrint = [] { TrayForm->Prints(); };
     Editor->onPageSetup = [] { TrayForm->PageSetup1Click(); };
+    Editor->onSave = [] { TrayForm->Saver(); };
     QObject::connect(ViewableForm, &TViewableForm::wordWrapSaved, Editor, &TEditor::setWordWrap);
     EditScreen = new TEditScreen;
     // The image editor's print and save buttons run the tray's, which choose
@@ -53,6 +55,14 @@ int createForms()
     EditScreen->onPrint = [] { TrayForm->Prints(); };
     EditScreen->onSave = [] { TrayForm->Saver(); };
     EditScreen->onPrinterSetup = [] { TrayForm->PrinterSetup(EditScreen); };
+    // A screen capture completes in the frozen-screen window, long after the
+    // tray's command returned: it reads the tray's markers and runs the tray's
+    // save or print.
+    CaptureTrayLink &tray = captureTray();
+    tray.captureStatus = &CaptureStatus;
+    tray.pendingAction = &PendingAction;
+    tray.saver = [] { TrayForm->Saver(); };
+    tray.prints = [] { TrayForm->Prints(); };
     return -1;
 }
 

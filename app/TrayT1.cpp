@@ -346,17 +346,6 @@ void TTrayForm::printText()
     memo->setTextCursor(cursor);
 }
 
-void TTrayForm::SaveSelection1Click()
-{
-    // Saving what is selected is built on the capture and the save routine.
-}
-
-void TTrayForm::Saver()
-{
-    // The text and picture branches are built with the save command and the
-    // picture files.
-}
-
 void TTrayForm::PrinterSetup(QWidget *owner)
 {
     RichPrinter1->printer().printerSetup(owner);

@@ -96,6 +96,11 @@ public slots:
     void showEditor();
 
 public:
+    // Writes the editor's document to `fileName` as rich text or plain text,
+    // first merging it with the file's old content when SaveAnswer is
+    // "addtotop" or "addtobottom". Throws AppError when reading or writing fails.
+    void writeCapture(const QString &fileName, bool rich);
+
     // Called for every top-level window, topmost first, before a capture:
     // the first ordinary window of another program is activated. Always
     // returns true (the enumeration goes on).
@@ -106,6 +111,13 @@ protected:
 
 private:
     void printText();
+    void saveText();
+    // The picture branch of Saver (screen mode).
+    void savePicture();
+    // Asks what to do with the existing file `fileName`; false when the
+    // answer is "cancel".
+    bool askFileExists(const QString &fileName, bool adding);
+    void mergeCapture(const QString &fileName, bool rich);
     void buildMenu();
     void setupRichPrinter1();
     void FormCreate();

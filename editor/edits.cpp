@@ -330,6 +330,8 @@ void TEditor::buildDialogs()
     SaveDialog->setDefaultSuffix(QStringLiteral("rtf"));
     SaveDialog->setFileMode(QFileDialog::AnyFile);
     SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
+    // The save action asks itself what to do with an existing file.
+    SaveDialog->setOption(QFileDialog::DontConfirmOverwrite);
 }
 
 QPrinter *TEditor::printer()

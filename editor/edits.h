@@ -127,6 +127,8 @@ public:
     // File dialogs of the window. The save dialog is used by the save action.
     QFileDialog *OpenDialog = nullptr;
     QFileDialog *SaveDialog = nullptr;
+    // Builds the two file dialogs unless they exist already.
+    void buildDialogs();
     // The platform's print and printer-setup dialogs, created at first use
     // (building a printer asks the print system for its printers).
     QPrintDialog *PrintDialog1();
@@ -202,7 +204,6 @@ private:
     std::function<void()> guarded(void (TEditor::*handler)());
     void buildToolbar();
     void buildMenu();
-    void buildDialogs();
     void FormCreate();
     void Timer1Timer();
     void FormDestroy();

@@ -350,11 +350,6 @@ void TEditScreen::makeDrawable()
         canvas = canvas.convertToFormat(QImage::Format_RGB32);
 }
 
-void TEditScreen::CaptureButClick()
-{
-    // The screen grab and the region selection are built on this entry point.
-}
-
 // --- drawing ---------------------------------------------------------------
 
 void TEditScreen::PenSizeChange()

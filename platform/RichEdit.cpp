@@ -1,6 +1,7 @@
 #include "platform/RichEdit.h"
 
 #include "platform/AppError.h"
+#include "platform/HtmlImport.h"
 #include "platform/rtf/RtfCommon.h"
 #include "platform/rtf/RtfReader.h"
 #include "platform/rtf/RtfWriter.h"
@@ -663,7 +664,16 @@ void RichEdit::insertFromMimeData(const QMimeData *source)
     }
     QTextCursor cursor = textCursor();
     if (source->hasHtml()) {
-        cursor.insertFragment(QTextDocumentFragment::fromHtml(source->html(), document()));
+        // What the HTML leaves open comes from the font at the insertion point.
+        QTextCharFormat base = cursor.charFormat();
+        const QFont docFont = document()->defaultFont();
+        if (base.fontFamilies().toStringList().value(0).isEmpty())
+            base.setFontFamilies(QStringList{docFont.family()});
+        if (base.fontPointSize() <= 0)
+            base.setFontPointSize(docFont.pointSizeF());
+        const QByteArray html = source->data(QStringLiteral("text/html"));
+        cursor.insertFragment(html.isEmpty() ? HtmlImport::fragment(source->html(), base)
+                                             : HtmlImport::fragment(html, base));
     } else if (source->hasText()) {
         // Plain text takes the format of the insertion point.
         cursor.insertText(normalizeLineEnds(source->text()));

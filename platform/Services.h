@@ -12,7 +12,9 @@ class AppWindows;
 class Clipboard;
 class DesktopWindows;
 class Help;
+class InputGrab;
 class Printer;
+class ScreenGrab;
 class SyntheticInput;
 class TrayIcon;
 class UserStore;
@@ -35,6 +37,10 @@ public:
     virtual Printer &printer() = 0;
     // The user's own settings store (in the place of the registry).
     virtual UserStore &userStore() = 0;
+    // The pixels of the screen.
+    virtual ScreenGrab &screenGrab() = 0;
+    // All keys and mouse events to one window of ours.
+    virtual InputGrab &inputGrab() = 0;
 };
 
 // The services of the running desktop, created at first use. Needs a QGuiApplication.

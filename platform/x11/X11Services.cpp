@@ -7,6 +7,8 @@
 #include "X11AppWindows.h"
 #include "X11Clipboard.h"
 #include "X11DesktopWindows.h"
+#include "X11InputGrab.h"
+#include "X11ScreenGrab.h"
 #include "X11SyntheticInput.h"
 
 namespace platform {
@@ -15,7 +17,8 @@ X11Services::X11Services()
     : m_appWindows(std::make_unique<X11AppWindows>()), m_help(std::make_unique<DesktopHelp>()),
       m_input(std::make_unique<X11SyntheticInput>()),
       m_windows(std::make_unique<X11DesktopWindows>()),
-      m_clipboard(std::make_unique<X11Clipboard>())
+      m_clipboard(std::make_unique<X11Clipboard>()),
+      m_screenGrab(std::make_unique<X11ScreenGrab>()), m_inputGrab(std::make_unique<X11InputGrab>())
 {
 }
 
@@ -64,6 +67,16 @@ UserStore &X11Services::userStore()
     if (!m_userStore)
         m_userStore = std::make_unique<UserStore>(UserStore::defaultPath());
     return *m_userStore;
+}
+
+ScreenGrab &X11Services::screenGrab()
+{
+    return *m_screenGrab;
+}
+
+InputGrab &X11Services::inputGrab()
+{
+    return *m_inputGrab;
 }
 
 } // namespace platform

@@ -9,6 +9,8 @@ namespace platform {
 class X11AppWindows;
 class X11Clipboard;
 class X11DesktopWindows;
+class X11InputGrab;
+class X11ScreenGrab;
 class X11SyntheticInput;
 class DesktopHelp;
 class QtPrinter;
@@ -28,6 +30,8 @@ public:
     Clipboard &clipboard() override;
     Printer &printer() override;
     UserStore &userStore() override;
+    ScreenGrab &screenGrab() override;
+    InputGrab &inputGrab() override;
 
 private:
     std::unique_ptr<X11AppWindows> m_appWindows;
@@ -37,6 +41,8 @@ private:
     std::unique_ptr<X11Clipboard> m_clipboard;
     std::unique_ptr<QtPrinter> m_printer;
     std::unique_ptr<UserStore> m_userStore;
+    std::unique_ptr<X11ScreenGrab> m_screenGrab;
+    std::unique_ptr<X11InputGrab> m_inputGrab;
 };
 
 } // namespace platform

@@ -14,8 +14,10 @@
 #include "platform/TrayIcon.h"
 #include "tests/support/Answerer.h"
 #include "tests/support/Desktop.h"
+#include "tests/support/Mousepad.h"
 #include "tests/support/SelectionSource.h"
 #include "tests/support/TestFolder.h"
+#include "tests/support/WordFormat.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -45,66 +47,10 @@ QString memoText()
     return Editor->memo->toPlainText();
 }
 
-// The character format at the first occurrence of `word` in the editor.
 QTextCharFormat formatOf(const QString &word)
 {
-    const QTextCursor found = Editor->memo->document()->find(word);
-    if (found.isNull())
-        return {};
-    QTextCursor inside(Editor->memo->document());
-    inside.setPosition(found.selectionStart() + 1);
-    return inside.charFormat();
+    return formatOfWord(Editor->memo->document(), word);
 }
-
-// A running mousepad with a file of known text.
-class Mousepad {
-public:
-    explicit Mousepad(const QByteArray &content)
-    {
-        m_file = m_dir.filePath(QStringLiteral("notes.txt"));
-        QFile f(m_file);
-        if (f.open(QIODevice::WriteOnly))
-            f.write(content);
-        f.close();
-        // Without a session bus it complains about its settings store.
-        m_process.setStandardOutputFile(QProcess::nullDevice());
-        m_process.setStandardErrorFile(QProcess::nullDevice());
-        m_process.start(QStringLiteral("mousepad"), {m_file});
-    }
-    ~Mousepad()
-    {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000)) {
-            m_process.kill();
-            m_process.waitForFinished();
-        }
-    }
-    bool waitForWindow()
-    {
-        return QTest::qWaitFor(
-            [this] {
-                const auto found = Desktop::windowsOfClass(QStringLiteral("Mousepad"));
-                m_window = found.isEmpty() ? 0 : found.first();
-                return m_window != 0;
-            },
-            30000);
-    }
-    // Selects the whole document as the user would, with Ctrl+A.
-    void selectAll()
-    {
-        Desktop::run(QStringLiteral("xdotool"),
-                     {QStringLiteral("windowactivate"), QStringLiteral("--sync"),
-                      QString::number(m_window), QStringLiteral("key"),
-                      QStringLiteral("--clearmodifiers"), QStringLiteral("ctrl+a")});
-    }
-    qulonglong window() const { return m_window; }
-
-private:
-    QTemporaryDir m_dir;
-    QString m_file;
-    QProcess m_process;
-    qulonglong m_window = 0;
-};
 
 } // namespace
 

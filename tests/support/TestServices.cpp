@@ -54,6 +54,16 @@ platform::Help &TestServices::help()
     return m_x11->help();
 }
 
+platform::ScreenGrab &TestServices::screenGrab()
+{
+    return m_x11->screenGrab();
+}
+
+platform::InputGrab &TestServices::inputGrab()
+{
+    return m_x11->inputGrab();
+}
+
 std::unique_ptr<platform::TrayIcon> TestServices::createTrayIcon(QObject *parent)
 {
     return m_x11->createTrayIcon(parent);

@@ -49,6 +49,9 @@ public:
     platform::Clipboard &clipboard() override;
     platform::Printer &printer() override;
     platform::UserStore &userStore() override;
+    // The screen and the input grabs are the X11 desktop's.
+    platform::ScreenGrab &screenGrab() override;
+    platform::InputGrab &inputGrab() override;
 
 private:
     std::unique_ptr<platform::X11Services> m_x11;

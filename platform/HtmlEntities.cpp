@@ -1,0 +1,148 @@
+#include "platform/HtmlEntities.h"
+
+#include "platform/rtf/RtfCommon.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+
+#include <utility>
+
+namespace platform {
+
+namespace {
+
+// Names of U+00A0..U+00FF, in order.
+constexpr const char *kLatin1Names =
+    "nbsp iexcl cent pound curren yen brvbar sect uml copy ordf laquo not shy reg macr "
+    "deg plusmn sup2 sup3 acute micro para middot cedil sup1 ordm raquo frac14 frac12 frac34 "
+    "iquest Agrave Aacute Acirc Atilde Auml Aring AElig Ccedil Egrave Eacute Ecirc Euml Igrave "
+    "Iacute Icirc Iuml ETH Ntilde Ograve Oacute Ocirc Otilde Ouml times Oslash Ugrave Uacute "
+    "Ucirc Uuml Yacute THORN szlig agrave aacute acirc atilde auml aring aelig ccedil egrave "
+    "eacute ecirc euml igrave iacute icirc iuml eth ntilde ograve oacute ocirc otilde ouml "
+    "divide oslash ugrave uacute ucirc uuml yacute thorn yuml";
+
+// Names of U+0391..U+03C9 (Greek letters), in order; "-" for no name.
+constexpr const char *kGreekNames =
+    "Alpha Beta Gamma Delta Epsilon Zeta Eta Theta Iota Kappa Lambda Mu Nu Xi Omicron Pi Rho - "
+    "Sigma Tau Upsilon Phi Chi Psi Omega - - - - - - - alpha beta gamma delta epsilon zeta eta "
+    "theta iota kappa lambda mu nu xi omicron pi rho sigmaf sigma tau upsilon phi chi psi omega";
+
+const std::pair<const char *, char32_t> kOtherNames[] = {
+    {"quot", 0x22},     {"amp", 0x26},       {"apos", 0x27},     {"lt", 0x3C},
+    {"gt", 0x3E},       {"OElig", 0x152},    {"oelig", 0x153},   {"Scaron", 0x160},
+    {"scaron", 0x161},  {"Yuml", 0x178},     {"fnof", 0x192},    {"circ", 0x2C6},
+    {"tilde", 0x2DC},   {"thetasym", 0x3D1}, {"upsih", 0x3D2},   {"piv", 0x3D6},
+    {"ensp", 0x2002},   {"emsp", 0x2003},    {"thinsp", 0x2009}, {"zwnj", 0x200C},
+    {"zwj", 0x200D},    {"lrm", 0x200E},     {"rlm", 0x200F},    {"ndash", 0x2013},
+    {"mdash", 0x2014},  {"lsquo", 0x2018},   {"rsquo", 0x2019},  {"sbquo", 0x201A},
+    {"ldquo", 0x201C},  {"rdquo", 0x201D},   {"bdquo", 0x201E},  {"dagger", 0x2020},
+    {"Dagger", 0x2021}, {"bull", 0x2022},    {"hellip", 0x2026}, {"permil", 0x2030},
+    {"prime", 0x2032},  {"Prime", 0x2033},   {"lsaquo", 0x2039}, {"rsaquo", 0x203A},
+    {"oline", 0x203E},  {"frasl", 0x2044},   {"euro", 0x20AC},   {"image", 0x2111},
+    {"weierp", 0x2118}, {"real", 0x211C},    {"trade", 0x2122},  {"alefsym", 0x2135},
+    {"larr", 0x2190},   {"uarr", 0x2191},    {"rarr", 0x2192},   {"darr", 0x2193},
+    {"harr", 0x2194},   {"crarr", 0x21B5},   {"lArr", 0x21D0},   {"uArr", 0x21D1},
+    {"rArr", 0x21D2},   {"dArr", 0x21D3},    {"hArr", 0x21D4},   {"forall", 0x2200},
+    {"part", 0x2202},   {"exist", 0x2203},   {"empty", 0x2205},  {"nabla", 0x2207},
+    {"isin", 0x2208},   {"notin", 0x2209},   {"ni", 0x220B},     {"prod", 0x220F},
+    {"sum", 0x2211},    {"minus", 0x2212},   {"lowast", 0x2217}, {"radic", 0x221A},
+    {"prop", 0x221D},   {"infin", 0x221E},   {"ang", 0x2220},    {"and", 0x2227},
+    {"or", 0x2228},     {"cap", 0x2229},     {"cup", 0x222A},    {"int", 0x222B},
+    {"there4", 0x2234}, {"sim", 0x223C},     {"cong", 0x2245},   {"asymp", 0x2248},
+    {"ne", 0x2260},     {"equiv", 0x2261},   {"le", 0x2264},     {"ge", 0x2265},
+    {"sub", 0x2282},    {"sup", 0x2283},     {"nsub", 0x2284},   {"sube", 0x2286},
+    {"supe", 0x2287},   {"oplus", 0x2295},   {"otimes", 0x2297}, {"perp", 0x22A5},
+    {"sdot", 0x22C5},   {"lceil", 0x2308},   {"rceil", 0x2309},  {"lfloor", 0x230A},
+    {"rfloor", 0x230B}, {"lang", 0x2329},    {"rang", 0x232A},   {"loz", 0x25CA},
+    {"spades", 0x2660}, {"clubs", 0x2663},   {"hearts", 0x2665}, {"diams", 0x2666},
+};
+
+const QHash<QString, char32_t> &table()
+{
+    static const QHash<QString, char32_t> names = [] {
+        QHash<QString, char32_t> t;
+        const auto addRun = [&](const char *list, char32_t first) {
+            char32_t code = first;
+            for (const QByteArray &name : QByteArray(list).split(' ')) {
+                if (name != "-")
+                    t.insert(QString::fromLatin1(name), code);
+                ++code;
+            }
+        };
+        addRun(kLatin1Names, 0xA0);
+        addRun(kGreekNames, 0x391);
+        for (const auto &[name, code] : kOtherNames)
+            t.insert(QString::fromLatin1(name), code);
+        return t;
+    }();
+    return names;
+}
+
+void appendCode(QString &out, char32_t code)
+{
+    if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        code = 0xFFFD;
+    if (code >= 0x80 && code <= 0x9F) {
+        // Browsers read these as the Windows-1252 characters they stand for there.
+        static rtf::CodePageDecoder cp1252;
+        out += cp1252.decode(QByteArray(1, char(code)), 1252);
+        return;
+    }
+    out += QString::fromUcs4(&code, 1);
+}
+
+} // namespace
+
+char32_t HtmlEntities::named(QStringView name)
+{
+    return table().value(name.toString(), 0);
+}
+
+QString HtmlEntities::decode(QStringView text)
+{
+    if (!text.contains(u'&'))
+        return text.toString();
+    QString out;
+    out.reserve(text.size());
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const QChar c = text[i];
+        if (c != u'&') {
+            out += c;
+            ++i;
+            continue;
+        }
+        // Longest reference worth reading: "&#x10FFFF;" or "&thetasym;".
+        const qsizetype semi = text.mid(i + 1, 12).indexOf(u';');
+        if (semi <= 0) {
+            out += c;
+            ++i;
+            continue;
+        }
+        const QStringView body = text.mid(i + 1, semi);
+        bool ok = false;
+        char32_t code = 0;
+        if (body.startsWith(u'#')) {
+            const bool hex = body.size() > 1 && (body[1] == u'x' || body[1] == u'X');
+            const QStringView digits = body.mid(hex ? 2 : 1);
+            const qulonglong v = digits.toULongLong(&ok, hex ? 16 : 10);
+            ok = ok && !digits.isEmpty() && digits[0].isLetterOrNumber();
+            code = v > 0x10FFFF ? 0x110000 : char32_t(v);
+        } else {
+            code = named(body);
+            ok = code != 0;
+        }
+        if (!ok) {
+            out += c;
+            ++i;
+            continue;
+        }
+        appendCode(out, code);
+        i += semi + 2;
+    }
+    return out;
+}
+
+} // namespace platform
