@@ -31,6 +31,13 @@ int createForms()
     QObject::connect(ViewableForm, &TViewableForm::printDialogChecked, TrayForm->UsePrintDialog1,
                      &QAction::setChecked);
     ViewableForm->loadSettings();
+    // Save hands the running choices to the tray's shared state and, once the
+    // editor exists, to the editor.
+    QObject::connect(ViewableForm, &TViewableForm::waitTimeSaved, [](int ms) { WaitTime = ms; });
+    QObject::connect(ViewableForm, &TViewableForm::leadingBlanksSaved,
+                     [](bool on) { TrimLeadingBlanks = on; });
+    QObject::connect(ViewableForm, &TViewableForm::promptTitleSaved,
+                     [](const QString &marker) { PromptTitle = marker; });
 
     AboutBox = new TAboutBox;
     printit = new Tprintit;
@@ -41,6 +48,7 @@ int createForms()
     Editor->onPrint = [] { TrayForm->Prints(); };
     Editor->onPageSetup = [] { TrayForm->PageSetup1Click(); };
     Editor->onSave = [] { TrayForm->Saver(); };
+    QObject::connect(ViewableForm, &TViewableForm::wordWrapSaved, Editor, &TEditor::setWordWrap);
     EditScreen = new TEditScreen;
     // The image editor's print and save buttons run the tray's, which choose
     // text or picture by the capture mode; its printer setup chooses the

@@ -89,6 +89,8 @@ void TEditor::memoSelectionChange()
     FontName->setCurrentIndex(index);
     if (index < 0)
         FontName->setEditText(a.face);
+    // A long face name shows from its start, not scrolled to its end.
+    FontName->lineEdit()->setCursorPosition(0);
     ColorBox->setColorValue(a.autoColor ? TColorBox::AutoColor : colorValue(a.color));
     switch (memo->paraAlignment()) {
     case platform::ParaAlignment::Left:

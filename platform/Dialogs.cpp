@@ -2,14 +2,18 @@
 
 #include "AppTitle.h"
 
+#include <QAbstractButton>
+#include <QIcon>
 #include <QMessageBox>
 
 namespace platform {
 
 void showErrorBox(const QString &message, QWidget *parent)
 {
-    QMessageBox box(QMessageBox::Critical, appTitle(), message, QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::Warning, appTitle(), message, QMessageBox::Ok, parent);
     box.setObjectName(QStringLiteral("StandardErrorBox"));
+    // Some styles decorate dialog buttons with icons; this box has a plain OK.
+    box.button(QMessageBox::Ok)->setIcon(QIcon());
     box.exec();
 }
 

@@ -46,6 +46,8 @@ struct FlagKey {
 inline constexpr StringKey LeftClickAction{"Settings", "lc", "Options"};
 // The action wait time, milliseconds.
 inline constexpr IntegerKey WaitTime{"Settings", "wait", 1000};
+// The same key as the options dialog saves it: the wait field's text as typed.
+inline constexpr StringKey WaitTimeText{"Settings", "wait", ""};
 // "none" when the program does not start with the desktop session.
 inline constexpr FlagKey NoAutostart{"Settings", "start", "none"};
 // "no" when the editor starts with word wrap off; the editor takes any text.

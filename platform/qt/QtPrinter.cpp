@@ -261,12 +261,13 @@ int roundHalfEven(double x)
     return int(std::nearbyint(x)); // the default rounding mode rounds halves to even
 }
 
-// Places a dialog centred horizontally and at a third of the screen's height,
-// without resizing it, as soon as it is shown. Its outer frame is known only
-// once the window manager has framed it, so it is placed again then.
-class ThirdHeightPlacement : public QObject {
+// Places a dialog centred horizontally and at the given fraction of the
+// screen's free height (a half centres it), without resizing it, as soon as it
+// is shown. Its outer frame is known only once the window manager has framed
+// it, so it is placed again then.
+class ScreenPlacement : public QObject {
 public:
-    using QObject::QObject;
+    explicit ScreenPlacement(int heightDivisor) : m_heightDivisor(heightDivisor) {}
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
@@ -282,11 +283,12 @@ protected:
         m_placedFor = outer;
         const QRect screen = dialog->screen()->geometry();
         dialog->move(screen.x() + (screen.width() - outer.width()) / 2,
-                     screen.y() + (screen.height() - outer.height()) / 3);
+                     screen.y() + (screen.height() - outer.height()) / m_heightDivisor);
         return false;
     }
 
 private:
+    int m_heightDivisor;
     QSize m_placedFor;
 };
 
@@ -319,6 +321,9 @@ bool QtPrinter::printDialog(QWidget *owner)
         throw PrinterError(QStringLiteral("Unable to change the printer while printing"));
     QPrintDialog dialog(&m_printer, owner);
     dialog.setObjectName(QStringLiteral("PrintDialog1"));
+    // Without an owner on screen the window manager would put it in a corner.
+    ScreenPlacement placement(2);
+    dialog.installEventFilter(&placement);
     const bool accepted = dialog.exec() == QDialog::Accepted;
     // The dialog may have chosen another destination; its strip is asked anew.
     usePrintableArea();
@@ -360,7 +365,7 @@ bool QtPrinter::pageSetup(QMargins &margins, quint32 flags)
     QPageSetupDialog dialog(&m_printer);
     dialog.setObjectName(QStringLiteral("PageSetupDialog"));
     dialog.setWindowModality(Qt::ApplicationModal);
-    ThirdHeightPlacement placement;
+    ScreenPlacement placement(3);
     dialog.installEventFilter(&placement);
     applyFlags(&dialog, flags);
     const bool accepted = dialog.exec() == QDialog::Accepted;
