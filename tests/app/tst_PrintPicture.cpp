@@ -66,7 +66,8 @@ QRect inkBox(const QString &pdf, int fromY)
         return {};
     QRect box;
     for (int y = Strip + fromY; y < height; ++y) {
-        const auto *row = reinterpret_cast<const uchar *>(bytes.constData() + start) + qsizetype(y) * width;
+        const auto *row =
+            reinterpret_cast<const uchar *>(bytes.constData() + start) + qsizetype(y) * width;
         int left = -1, right = -1;
         for (int x = 0; x < width; ++x) {
             if (row[x] < 240) {
@@ -186,8 +187,13 @@ void tst_PrintPicture::placement()
     QVERIFY2(near(box.left(), expected.left()) && near(box.top(), expected.top()) &&
                  near(box.right(), expected.right()) && near(box.bottom(), expected.bottom()),
              qPrintable(QStringLiteral("printed at %1,%2 %3x%4, expected %5,%6 %7x%8")
-                            .arg(box.x()).arg(box.y()).arg(box.width()).arg(box.height())
-                            .arg(expected.x()).arg(expected.y()).arg(expected.width())
+                            .arg(box.x())
+                            .arg(box.y())
+                            .arg(box.width())
+                            .arg(box.height())
+                            .arg(expected.x())
+                            .arg(expected.y())
+                            .arg(expected.width())
                             .arg(expected.height())));
 }
 
@@ -251,7 +257,9 @@ void tst_PrintPicture::tallPictureCutOnOnePageIn256Colours()
     const QRect box = inkBox(m_file, 0);
     QVERIFY2(std::abs(box.width() - 350) <= 2 && box.bottom() >= pageHeight - 1,
              qPrintable(QStringLiteral("%1 wide, ends at %2 of %3")
-                            .arg(box.width()).arg(box.bottom()).arg(pageHeight)));
+                            .arg(box.width())
+                            .arg(box.bottom())
+                            .arg(pageHeight)));
 
     // The embedded image is the picture at its own size, in 256 colours at most.
     QByteArray list;
@@ -269,7 +277,8 @@ void tst_PrintPicture::tallPictureCutOnOnePageIn256Colours()
     for (int y = 0; y < extracted.height(); ++y)
         for (int x = 0; x < extracted.width(); ++x)
             colours.insert(extracted.pixel(x, y));
-    QVERIFY2(colours.size() <= 256 && colours.size() > 16, qPrintable(QString::number(colours.size())));
+    QVERIFY2(colours.size() <= 256 && colours.size() > 16,
+             qPrintable(QString::number(colours.size())));
 }
 
 void tst_PrintPicture::engineHeaderFontKept()
@@ -285,7 +294,8 @@ void tst_PrintPicture::engineHeaderFontKept()
     printButton->click();
     QCOMPARE(PdfText::pageCount(m_file), 1);
     QVERIFY(!PdfText::lines(m_file).isEmpty());
-    QCOMPARE(PdfText::lines(m_file).first().fontFamily, QFontInfo(QFont("Arial")).family().remove(' '));
+    QCOMPARE(PdfText::lines(m_file).first().fontFamily,
+             QFontInfo(QFont("Arial")).family().remove(' '));
     QCOMPARE(TrayForm->RichPrinter1->Font_HeaderFooter(), before);
 
     // The same engine prints the next job into the same file.
