@@ -326,6 +326,8 @@ void TTrayForm::Prints()
     RichPrinter1->setTitle(QStringLiteral("Quillet!"));
     if (textMode())
         printText();
+    else
+        printPicture();
 }
 
 void TTrayForm::printText()

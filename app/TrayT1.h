@@ -8,7 +8,10 @@
 #include <memory>
 
 class QAction;
+class QImage;
 class QMenu;
+class QPainter;
+class QRect;
 class TRichPrinter;
 
 namespace platform {
@@ -70,8 +73,9 @@ public slots:
     void TrayIcon1Click();
     void PopupMenu1Popup();
     void Quillet1Click();
-    // Prints the current capture: the editor's document in text mode, after
-    // the print dialog or the two-second "Printing ..." window.
+    // Prints the current capture after the print dialog or the two-second
+    // "Printing ..." window: the editor's document in text mode, the image
+    // editor's picture on one page in screen mode.
     void Prints();
     void SaveSelection1Click();
     // Saves the current capture: the editor's document in text mode, the
@@ -109,8 +113,18 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
 
+    // The x position that centres `text`, in the running job's current font,
+    // on the page (may be negative for text wider than the page).
+    int CenterText(const QString &text);
+    // Reduces `bitmap` to 256 colours, draws it stretched into `target` on
+    // the running job's `canvas` and ends the job; on failure the job is
+    // aborted and the error passed on.
+    void PrintBitmap(QPainter &canvas, const QRect &target, QImage bitmap);
+
 private:
     void printText();
+    // The picture branch of Prints (screen mode): one job of one page.
+    void printPicture();
     void saveText();
     // The picture branch of Saver (screen mode).
     void savePicture();

@@ -9,7 +9,9 @@
 #include "platform/ProgramFolder.h"
 #include "tests/support/Answerer.h"
 #include "tests/support/Desktop.h"
+#include "tests/support/PdfText.h"
 #include "tests/support/TestFolder.h"
+#include "tests/support/TestServices.h"
 
 #include <QAction>
 #include <QPointer>
@@ -63,6 +65,7 @@ private slots:
 
 private:
     std::unique_ptr<TestFolder> m_folder;
+    QString m_pdf;
 };
 
 void tst_ScreenMode::init()
@@ -70,6 +73,9 @@ void tst_ScreenMode::init()
     m_folder = std::make_unique<TestFolder>();
     m_folder->write(QStringLiteral("Quillet.ini"), "[storage]\nscreencap=yes\n");
     platform::setProgramFolderForTesting(m_folder->path());
+    // Print jobs go to a PDF file in the test folder.
+    m_pdf = m_folder->path() + QStringLiteral("/print.pdf");
+    TestServices::instance().usePdfPrinter(m_pdf);
     CaptureStatus.clear();
     PendingAction.clear();
     QCOMPARE(createForms(), -1);
@@ -97,6 +103,8 @@ void tst_ScreenMode::printMarksThenPrints()
     QVERIFY(mark(lock));
     QTRY_VERIFY(printing);
     QCOMPARE(EditScreen->picture().size(), QSize(38, 18));
+    // The marked picture printed as a page of its own.
+    QTRY_COMPARE_WITH_TIMEOUT(PdfText::pageCount(m_pdf), 1, 10000);
     QVERIFY(!EditScreen->isVisible());
     QCOMPARE(CaptureStatus, QString());
     QCOMPARE(PendingAction, QString());
