@@ -94,9 +94,8 @@ int main(int argc, char **argv)
         writeFile(at("ours.bmp"), [&](QIODevice &d) { codecs::BmpWriter::write(d, photo); });
     });
     const QByteArray bytes(readAll(at("ours.bmp")).size(), 'x');
-    const double copyWrite = medianMs(runs, [&] {
-        writeFile(at("copy.bin"), [&](QIODevice &d) { d.write(bytes); });
-    });
+    const double copyWrite =
+        medianMs(runs, [&] { writeFile(at("copy.bin"), [&](QIODevice &d) { d.write(bytes); }); });
     row("BMP 24-bit write", bmpWrite, "write as many bytes", copyWrite);
     const double bmpRead = medianMs(runs, [&] {
         if (codecs::BmpReader::read(readAll(at("ours.bmp"))).isNull())
@@ -125,8 +124,8 @@ int main(int argc, char **argv)
         const double magickGif = medianMs(runs, [&] {
             shell(QStringLiteral("/usr/bin/convert '%1' -depth 8 rgb:/dev/null").arg(file));
         });
-        row(qPrintable(QStringLiteral("GIF open (%1)").arg(name)), gifRead,
-            "convert gif to rgb", magickGif);
+        row(qPrintable(QStringLiteral("GIF open (%1)").arg(name)), gifRead, "convert gif to rgb",
+            magickGif);
     }
     return 0;
 }
