@@ -694,8 +694,12 @@ void tst_edits::colorChoice()
         return true;
     });
     const QPoint at = m_editor->ColorBox->mapTo(m_editor, QPoint(13, 13));
+    // The click travels through the X server and the window manager, and the
+    // dialog is built on it: on a busy machine that takes longer than QTRY's
+    // default, and a dialog arriving after the test gave up would block the
+    // tests that follow.
     Desktop::click(m_editor->winId(), at.x(), at.y());
-    QTRY_VERIFY(pick.seen());
+    QTRY_VERIFY_WITH_TIMEOUT(pick.seen(), 60000);
     QCOMPARE(offered, QColor(Qt::black)); // the button's colour is preselected
     QTRY_COMPARE(m_editor->memo->selAttributes().color, QColor(0x20, 0x80, 0x40));
     QCOMPARE(m_editor->ColorBox->colorValue(), 0x408020);
@@ -709,7 +713,7 @@ void tst_edits::colorChoice()
         return true;
     });
     Desktop::click(m_editor->winId(), at.x(), at.y());
-    QTRY_VERIFY(cancel.seen());
+    QTRY_VERIFY_WITH_TIMEOUT(cancel.seen(), 60000);
     QTRY_VERIFY(!QApplication::activeModalWidget());
     QCOMPARE(m_editor->memo->selAttributes().color, QColor(0x20, 0x80, 0x40));
     QCOMPARE(m_editor->ColorBox->colorValue(), 0x408020);
