@@ -11,7 +11,8 @@ namespace platform {
 QString AutostartEntry::path()
 {
     QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    // The base directory specification ignores a relative path here.
+    // Desktops treat a relative or empty XDG_CONFIG_HOME as unset and fall
+    // back to ~/.config, so the entry goes where they look for it.
     if (config.isEmpty() || QDir::isRelativePath(config))
         config = QDir::homePath() + QStringLiteral("/.config");
     return config + QStringLiteral("/autostart/quillet.desktop");
