@@ -19,8 +19,8 @@ inline double scaled(double value, long double factor)
     return double(value * factor);
 }
 
-// To the nearest integer, halves to the even neighbour, limited to int.
-inline int roundHalfEven(long double x)
+// `round(x)` as an int: NaN gives 0, values beyond the int range its nearest limit.
+template <typename Round> inline int toIntWith(long double x, Round round)
 {
     if (std::isnan(x))
         return 0;
@@ -28,22 +28,24 @@ inline int roundHalfEven(long double x)
         return INT_MAX;
     if (x <= INT_MIN)
         return INT_MIN;
-    long double r = std::floor(x);
-    const long double fraction = x - r;
-    if (fraction > 0.5L || (fraction == 0.5L && std::fmod(r, 2.0L) != 0))
-        r += 1;
-    return int(r);
+    return int(round(x));
+}
+
+// To the nearest integer, halves to the even neighbour, limited to int.
+inline int roundHalfEven(long double x)
+{
+    return toIntWith(x, [](long double v) {
+        long double r = std::floor(v);
+        const long double fraction = v - r;
+        if (fraction > 0.5L || (fraction == 0.5L && std::fmod(r, 2.0L) != 0))
+            r += 1;
+        return r;
+    });
 }
 
 inline int truncated(long double x)
 {
-    if (std::isnan(x))
-        return 0;
-    if (x >= INT_MAX)
-        return INT_MAX;
-    if (x <= INT_MIN)
-        return INT_MIN;
-    return int(std::trunc(x));
+    return toIntWith(x, [](long double v) { return std::trunc(v); });
 }
 
 } // namespace richprint
