@@ -141,8 +141,15 @@ private:
     void askSelectionTitle();
     void addTitleLines();
     void reportNothingCopied();
+    // Puts the selection of the activated window on the clipboard the way
+    // its kind of program copies.
+    void copySelection();
+    // Pastes the clipboard into the editor (title lines first, blanks trimmed).
+    void pasteCapture();
 
     bool m_secondCopy = false;
+    // The window the capture activated, or 0.
+    platform::WindowHandle m_userWindow = 0;
     platform::SingleInstance *m_instance = nullptr;
     QWidget *m_lastActive = nullptr;
 };
