@@ -31,8 +31,8 @@ namespace {
 constexpr int SaveTimeoutMs = 2000;
 
 // Targets that are not data of their own: requests about the selection,
-// handles of server resources, and the text forms Qt derives itself from
-// the plain text it offers.
+// facts about its owner, handles of server resources, and the text forms Qt
+// derives itself from the plain text it offers.
 bool derivedOrMeta(const QByteArray &target)
 {
     static const char *const names[] = {"TARGETS",
@@ -42,6 +42,18 @@ bool derivedOrMeta(const QByteArray &target)
                                         "DELETE",
                                         "INSERT_SELECTION",
                                         "INSERT_PROPERTY",
+                                        "LENGTH",
+                                        "LIST_LENGTH",
+                                        "HOSTNAME",
+                                        "HOST_NAME",
+                                        "IP_ADDRESS",
+                                        "USER",
+                                        "CLASS",
+                                        "NAME",
+                                        "CLIENT_WINDOW",
+                                        "OWNER_OS",
+                                        "PROCESS",
+                                        "TASK",
                                         "TEXT",
                                         "COMPOUND_TEXT",
                                         "STRING",

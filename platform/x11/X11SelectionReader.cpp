@@ -45,7 +45,7 @@ Property readProperty(Display *dpy, Window window, Atom property, long maxBytes,
 
 SelectionReader::SelectionReader()
 {
-    Display *app = display();
+    Display *app = platform::x11::display();
     if (!app)
         return;
     m_dpy = XOpenDisplay(DisplayString(app));

@@ -17,6 +17,7 @@
 #include "tests/support/WordFormat.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QProcess>
 #include <QStandardPaths>
@@ -142,17 +143,21 @@ void tst_BrowserCapture::pageKeepsItsLook()
     // Firefox may still be settling its window when the first keys arrive:
     // a capture that finds nothing copied is answered and tried again.
     int tries = 0;
+    QElapsedTimer clock;
     QVERIFY(QTest::qWaitFor(
         [&] {
             ++tries;
             Answerer nothingCopied(QStringLiteral("CaptureErrorBox"),
                                    [](QWidget *w) { static_cast<QMessageBox *>(w)->accept(); });
             firefox.selectAll();
+            clock.start();
             TrayForm->Edit->trigger();
             return Editor->memo->toPlainText().contains(QLatin1String("Styled span"));
         },
         150000));
     qInfo("captured after %d tries", tries);
+    // The capture ended when the copy had arrived, not after the wait time.
+    QVERIFY2(clock.elapsed() < WaitTime, qPrintable(QString::number(clock.elapsed())));
 
     // The editor's default font, Times New Roman 12, for everything the page
     // left open, its multiples for the headings.
