@@ -199,8 +199,12 @@ void X11Clipboard::clear()
     XSync(dpy, False);
     // Every owner after this moment is a copy.
     x11::SelectionReader &watch = reader();
-    if (watch.isOpen())
+    if (watch.isOpen()) {
+        // Owner changes up to now are of no interest; without this they
+        // would pile up between captures.
+        watch.discardEvents();
         m_clearedAt = watch.serverTime();
+    }
 }
 
 bool X11Clipboard::hasText()

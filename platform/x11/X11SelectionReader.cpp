@@ -205,4 +205,11 @@ Time SelectionReader::serverTime()
     return CurrentTime;
 }
 
+void SelectionReader::discardEvents()
+{
+    XEvent event{};
+    while (m_dpy && XPending(m_dpy))
+        XNextEvent(m_dpy, &event);
+}
+
 } // namespace platform::x11

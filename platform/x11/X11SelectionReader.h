@@ -44,6 +44,8 @@ public:
     int ownerChangeEvent() const { return m_fixesEventBase; }
     // The server's time now (a round trip).
     Time serverTime();
+    // Drops every event received so far (owner changes no longer of interest).
+    void discardEvents();
 
 private:
     // Converts `target` into our property; the property's type and 8/32-bit
