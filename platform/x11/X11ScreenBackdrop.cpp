@@ -28,7 +28,8 @@ public:
 
     ~Backdrop() override
     {
-        QCoreApplication::instance()->removeNativeEventFilter(this);
+        if (QCoreApplication *application = QCoreApplication::instance())
+            application->removeNativeEventFilter(this);
         // Only while the application's connection is open: closing it freed
         // all of these on the server.
         if (display() == m_dpy) {
