@@ -206,7 +206,7 @@ void tst_RtfWriter::libreOfficeReadsOurOutput()
 {
     const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
     if (soffice.isEmpty())
-        QSKIP("LibreOffice (soffice) is not installed; install libreoffice-writer-nogui to run "
+        QSKIP("LibreOffice (soffice) is not installed; install libreoffice-writer to run "
               "this check");
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
