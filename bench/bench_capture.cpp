@@ -4,7 +4,7 @@
 //
 // Starts the program's forms in a temporary program folder and, one after
 // the other, real programs as the user's window: the tests' selection
-// source, mousepad and Firefox ESR (when installed). For each it runs
+// source, mousepad, LibreOffice Writer and Firefox ESR (when installed). For each it runs
 // "&Edit this now!" (the editor is shown at the end) with the default
 // action wait time of 1000 ms and reports the wall time from the menu
 // command to the editor shown, and the process's CPU time over it. Beside
@@ -19,6 +19,7 @@
 #include "platform/RichEdit.h"
 #include "platform/WaitLoop.h"
 #include "tests/support/Firefox.h"
+#include "tests/support/LibreOfficeWriter.h"
 #include "tests/support/Mousepad.h"
 #include "tests/support/SelectionSource.h"
 
@@ -138,6 +139,19 @@ int main(int argc, char **argv)
                 "mousepad", runs, [&] { mousepad.selectAll(); }, line);
         else
             std::printf("mousepad did not start\n");
+    }
+    if (LibreOfficeWriter::canShowWindows()) {
+        LibreOfficeWriter writer("{\\rtf1\\ansi{\\fonttbl{\\f0 Liberation Serif;}}\\f0 A line of "
+                                 "{\\b selected} text to capture.\\par}");
+        if (writer.waitForDocument()) {
+            // The first copy of a freshly started office is slow; not counted.
+            writer.selectAll();
+            TrayForm->Edit->trigger();
+            report(
+                "LibreOffice Writer", runs, [&] { writer.selectAll(); }, line);
+        } else {
+            std::printf("LibreOffice Writer did not start\n");
+        }
     }
     if (!QStandardPaths::findExecutable(QStringLiteral("firefox-esr")).isEmpty()) {
         Firefox firefox(QStringLiteral(BROWSER_PAGE));
