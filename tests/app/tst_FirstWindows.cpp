@@ -8,9 +8,11 @@
 #include "app/printing.h"
 #include "editor/edits.h"
 #include "platform/AppError.h"
+#include "platform/AppWindows.h"
 #include "platform/Dialogs.h"
 #include "platform/ProgramFolder.h"
 #include "platform/RichEdit.h"
+#include "platform/Services.h"
 #include "settings/fVisible.h"
 #include "tests/support/Desktop.h"
 #include "tests/support/TestFolder.h"
@@ -151,6 +153,17 @@ void tst_FirstWindows::printingCaptionReadable()
                             .arg(right)
                             .arg(caption.width())
                             .arg(textWidth)));
+    // Without a frame it still takes the keyboard: Esc on the real keyboard
+    // cancels the print.
+    PrintCancel.clear();
+    platform::services().appWindows().bringToFront(printit);
+    QTRY_COMPARE(Desktop::activeWindow(), qulonglong(printit->winId()));
+    Desktop::run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")});
+    QTRY_COMPARE(PrintCancel, QString("stop"));
+    QVERIFY(!printit->isVisible());
+    PrintCancel.clear();
+    printit->show();
+    QVERIFY(QTest::qWaitForWindowExposed(printit));
     // Centred on the screen, frame and all.
     const QRect onScreen = Desktop::geometry(printit->winId());
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
