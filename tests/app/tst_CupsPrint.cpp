@@ -29,6 +29,8 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <memory>
+
 #include <pwd.h>
 #include <unistd.h>
 
@@ -57,29 +59,40 @@ class tst_CupsPrint : public QObject {
     Q_OBJECT
 private slots:
     void init();
+    void cleanup();
     void quilletPrintsToQueue();
     void pictureThroughQueue();
     // Last: the file it chooses stays the program's printer.
     void imageEditorPrinterSetupChoosesPrinter();
+
+private:
+    std::unique_ptr<TestFolder> m_folder;
 };
 
-// Every test needs the session's print service.
+// Every test needs the session's print service, and gets the program's forms
+// with a settings file of its own.
 void tst_CupsPrint::init()
 {
     if (qEnvironmentVariableIsSet("QUILLET_CUPS_SKIP"))
         QSKIP(qPrintable(QStringLiteral("no print service for this test: ") +
                          qEnvironmentVariable("QUILLET_CUPS_SKIP")));
+    m_folder = std::make_unique<TestFolder>();
+    platform::setProgramFolderForTesting(m_folder->path());
+    TitleAccepted = false;
+    QCOMPARE(createForms(), -1);
+}
+
+void tst_CupsPrint::cleanup()
+{
+    if (!m_folder)
+        return;
+    destroyForms();
+    platform::setProgramFolderForTesting({});
+    m_folder.reset();
 }
 
 void tst_CupsPrint::quilletPrintsToQueue()
 {
-    TestFolder folder;
-    platform::setProgramFolderForTesting(folder.path());
-    const auto restore = qScopeGuard([] {
-        destroyForms();
-        platform::setProgramFolderForTesting({});
-    });
-    QCOMPARE(createForms(), -1);
     platform::Printer &printer = TrayForm->RichPrinter1->printer();
     QVERIFY2(printer.isReachable(), "the queue is not the default destination");
     QCOMPARE(printer.printerName(), QString("QuilletPDF"));
@@ -110,14 +123,7 @@ void tst_CupsPrint::imageEditorPrinterSetupChoosesPrinter()
 {
     // The image editor's "Printer Setup" chooses the program's printer: a
     // file chosen there receives the next print instead of the queue.
-    TestFolder folder;
-    platform::setProgramFolderForTesting(folder.path());
-    const auto restore = qScopeGuard([] {
-        destroyForms();
-        platform::setProgramFolderForTesting({});
-    });
-    QCOMPARE(createForms(), -1);
-    const QString target = folder.path() + QStringLiteral("/chosen.pdf");
+    const QString target = m_folder->file(QStringLiteral("chosen.pdf"));
     QString offered;
     Answerer answer(QStringLiteral("PrinterSetupDialog1"), [&](QWidget *dialog) {
         auto *printers = dialog->findChild<QComboBox *>(QStringLiteral("printers"));
@@ -146,14 +152,6 @@ void tst_CupsPrint::pictureThroughQueue()
     // printed in screen mode on the queue's printer: one page holding the
     // header, the title and the picture scaled seven times, centred, in at
     // most 256 colours.
-    TestFolder folder;
-    platform::setProgramFolderForTesting(folder.path());
-    const auto restore = qScopeGuard([] {
-        destroyForms();
-        platform::setProgramFolderForTesting({});
-        TitleAccepted = false;
-    });
-    QCOMPARE(createForms(), -1);
     TrayForm->UsePrintDialog1->setChecked(false);
     TrayForm->CaptureScreen1Click();
     QVERIFY(TrayForm->screenMode());
@@ -194,15 +192,8 @@ void tst_CupsPrint::pictureThroughQueue()
     QVERIFY2(near(box.left(), expected.left(), 2) && near(box.top(), expected.top(), 2) &&
                  near(box.bottom(), expected.bottom(), 2) &&
                  near(box.right(), expected.right(), dpi / 72 + 2),
-             qPrintable(QStringLiteral("printed at %1,%2 %3x%4, expected %5,%6 %7x%8 (%9 dpi)")
-                            .arg(box.x())
-                            .arg(box.y())
-                            .arg(box.width())
-                            .arg(box.height())
-                            .arg(expected.x())
-                            .arg(expected.y())
-                            .arg(expected.width())
-                            .arg(expected.height())
+             qPrintable(QStringLiteral("printed at %1, expected %2 (%3 dpi)")
+                            .arg(PdfText::describe(box), PdfText::describe(expected))
                             .arg(dpi)));
 
     // The header centred on the printable area, the title at 5 % of its width.

@@ -140,15 +140,8 @@ void tst_PrintPicture::placement()
     const auto near = [](int a, int b) { return std::abs(a - b) <= 1; };
     QVERIFY2(near(box.left(), expected.left()) && near(box.top(), expected.top()) &&
                  near(box.right(), expected.right()) && near(box.bottom(), expected.bottom()),
-             qPrintable(QStringLiteral("printed at %1,%2 %3x%4, expected %5,%6 %7x%8")
-                            .arg(box.x())
-                            .arg(box.y())
-                            .arg(box.width())
-                            .arg(box.height())
-                            .arg(expected.x())
-                            .arg(expected.y())
-                            .arg(expected.width())
-                            .arg(expected.height())));
+             qPrintable(QStringLiteral("printed at %1, expected %2")
+                            .arg(PdfText::describe(box), PdfText::describe(expected))));
 }
 
 void tst_PrintPicture::titleMovesPicture_data()

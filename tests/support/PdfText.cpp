@@ -139,6 +139,15 @@ QList<QImage> extractImages(const QString &file, const QString &folder)
     return result;
 }
 
+QString describe(const QRect &rect)
+{
+    return QStringLiteral("%1,%2 %3x%4")
+        .arg(rect.x())
+        .arg(rect.y())
+        .arg(rect.width())
+        .arg(rect.height());
+}
+
 int colourCount(const QImage &image)
 {
     QSet<QRgb> colours;

@@ -48,6 +48,8 @@ struct Image {
 QList<Image> images(const QString &file);
 // The embedded images extracted as PNG files into `folder`, loaded in order.
 QList<QImage> extractImages(const QString &file, const QString &folder);
+// "x,y wxh", for failure messages.
+QString describe(const QRect &rect);
 // The number of distinct colours in an image.
 int colourCount(const QImage &image);
 // The first page rendered in grey at `dpi`: the box of its non-white pixels
