@@ -53,6 +53,22 @@ QStringList pdfsNewerThan(const QString &folder, const QDateTime &since)
     return found;
 }
 
+// Waits for the queue, which converts and writes a job on its own time, to
+// write exactly one PDF of one page after `since`; its path, or empty.
+QString queueOutput(const QDateTime &since)
+{
+    QString found;
+    const bool written = QTest::qWaitFor(
+        [&] {
+            const QStringList files = pdfsNewerThan(outputFolder(), since);
+            if (files.size() == 1 && PdfText::pageCount(files[0]) == 1)
+                found = files[0];
+            return !found.isEmpty();
+        },
+        90000);
+    return written ? found : QString();
+}
+
 } // namespace
 
 class tst_CupsPrint : public QObject {
@@ -106,14 +122,10 @@ void tst_CupsPrint::quilletPrintsToQueue()
     TrayForm->Quillet1->trigger();
     QCOMPARE(source.copies(), 1);
 
-    // The queue converts and writes the job on its own time.
-    const QString out = outputFolder();
-    QStringList files;
-    QTRY_VERIFY_WITH_TIMEOUT(
-        (files = pdfsNewerThan(out, start), files.size() == 1 && PdfText::pageCount(files[0]) == 1),
-        90000);
-    const auto removeOutput = qScopeGuard([&files] { QFile::remove(files[0]); });
-    const QString text = PdfText::pages(files[0]).value(0);
+    const QString file = queueOutput(start);
+    QVERIFY(!file.isEmpty());
+    const auto removeOutput = qScopeGuard([&file] { QFile::remove(file); });
+    const QString text = PdfText::pages(file).value(0);
     QVERIFY2(text.contains("Words sent through the queue"), qPrintable(text));
     QVERIFY2(text.contains("Page 1"), qPrintable(text));
     QVERIFY2(text.contains("Queue test Quillet!"), qPrintable(text));
@@ -176,17 +188,14 @@ void tst_CupsPrint::pictureThroughQueue()
     const QDateTime start = QDateTime::currentDateTime().addSecs(-1);
     TrayForm->Prints();
 
-    const QString out = outputFolder();
-    QStringList files;
-    QTRY_VERIFY_WITH_TIMEOUT(
-        (files = pdfsNewerThan(out, start), files.size() == 1 && PdfText::pageCount(files[0]) == 1),
-        90000);
-    const auto removeOutput = qScopeGuard([&files] { QFile::remove(files[0]); });
+    const QString file = queueOutput(start);
+    QVERIFY(!file.isEmpty());
+    const auto removeOutput = qScopeGuard([&file] { QFile::remove(file); });
 
     // The picture: below the title's line, 700 x 350 printer pixels, centred.
     // The queue's PostScript step clips an image to whole points, which may
     // take up to a point off its right edge; its scale is read from the image.
-    const QRect box = PdfText::inkBox(files[0], dpi, origin.y() + 5 * h).translated(-origin);
+    const QRect box = PdfText::inkBox(file, dpi, origin.y() + 5 * h).translated(-origin);
     const QRect expected(pageWidth / 2 - 350, 6 * h, 700, 350);
     const auto near = [](int a, int b, int within) { return std::abs(a - b) <= within; };
     QVERIFY2(near(box.left(), expected.left(), 2) && near(box.top(), expected.top(), 2) &&
@@ -199,7 +208,7 @@ void tst_CupsPrint::pictureThroughQueue()
     // The header centred on the printable area, the title at 5 % of its width.
     const auto points = [dpi](int pixels) { return pixels * 72.0 / dpi; };
     QHash<QString, PdfText::Word> byText;
-    for (const PdfText::Word &word : PdfText::words(files[0]))
+    for (const PdfText::Word &word : PdfText::words(file))
         byText.insert(word.text, word);
     QVERIFY(byText.contains("Minutes") && byText.contains("Quarterly"));
     QVERIFY2(std::abs(byText["Minutes"].box.center().x() - points(origin.x() + pageWidth / 2)) <=
@@ -210,13 +219,13 @@ void tst_CupsPrint::pictureThroughQueue()
              qPrintable(QString::number(byText["Quarterly"].box.left())));
 
     // One image: the picture at its own size, in 256 colours at most.
-    const QList<PdfText::Image> images = PdfText::images(files[0]);
+    const QList<PdfText::Image> images = PdfText::images(file);
     QCOMPARE(images.size(), 1);
     QCOMPARE(images[0].size, picture.size());
     QCOMPARE(images[0].xPpi, qRound(dpi / 7.0)); // seven printer pixels a picture pixel
     QCOMPARE(images[0].yPpi, qRound(dpi / 7.0));
     QTemporaryDir extracted;
-    const QList<QImage> pictures = PdfText::extractImages(files[0], extracted.path());
+    const QList<QImage> pictures = PdfText::extractImages(file, extracted.path());
     QCOMPARE(pictures.size(), 1);
     const int colours = PdfText::colourCount(pictures[0]);
     QVERIFY2(colours <= 256 && colours > 16, qPrintable(QString::number(colours)));
