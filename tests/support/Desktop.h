@@ -21,6 +21,16 @@ QList<qulonglong> windowsOfClass(const QString &windowClass);
 QList<qulonglong> popupMenus(const QString &windowClass);
 
 QRect geometry(qulonglong window); // outer geometry in root coordinates
+// The window manager's frame around `window`: left, right, top, bottom
+// (_NET_FRAME_EXTENTS); all zero when it has none.
+QList<int> frameExtents(qulonglong window);
+// What the window manager lets the user do with `window`
+// (_NET_WM_ALLOWED_ACTIONS), e.g. "_NET_WM_ACTION_CLOSE".
+QStringList allowedActions(qulonglong window);
+// The title-bar buttons the window manager shows on `window`: its mapped
+// square windows in the frame above the client area, right of the client's
+// middle (where the session's window manager puts its buttons).
+QList<QRect> titleBarButtons(qulonglong window);
 qulonglong activeWindow();
 QString windowName(qulonglong window);
 QSize screenSize();
