@@ -172,6 +172,13 @@ void click(qulonglong window, int x, int y, int button)
          QString::number(x), QString::number(y), QStringLiteral("click"), QString::number(button)});
 }
 
+void pressKeys(qulonglong window, const QString &keys)
+{
+    run(QStringLiteral("xdotool"),
+        {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(window),
+         QStringLiteral("key"), QStringLiteral("--clearmodifiers"), keys});
+}
+
 void moveMouse(int x, int y)
 {
     run(QStringLiteral("xdotool"),

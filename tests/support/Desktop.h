@@ -36,6 +36,9 @@ QString windowName(qulonglong window);
 QSize screenSize();
 
 void click(qulonglong window, int x, int y, int button = 1);
+// Activates the window and presses the keys there, e.g. "ctrl+a", with any
+// modifier held on the keyboard let go around them.
+void pressKeys(qulonglong window, const QString &keys);
 void moveMouse(int x, int y);
 
 // The tray icon windows docked in the session's notification area.

@@ -43,8 +43,5 @@ void Firefox::selectAll()
 {
     const QRect frame = Desktop::geometry(m_window);
     Desktop::click(m_window, frame.width() - 40, frame.height() - 40);
-    Desktop::run(QStringLiteral("xdotool"),
-                 {QStringLiteral("windowactivate"), QStringLiteral("--sync"),
-                  QString::number(m_window), QStringLiteral("key"),
-                  QStringLiteral("--clearmodifiers"), QStringLiteral("ctrl+a")});
+    Desktop::pressKeys(m_window, QStringLiteral("ctrl+a"));
 }

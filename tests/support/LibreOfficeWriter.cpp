@@ -89,8 +89,5 @@ bool LibreOfficeWriter::waitForDocument()
 
 void LibreOfficeWriter::selectAll()
 {
-    Desktop::run(QStringLiteral("xdotool"),
-                 {QStringLiteral("windowactivate"), QStringLiteral("--sync"),
-                  QString::number(m_window), QStringLiteral("key"),
-                  QStringLiteral("--clearmodifiers"), QStringLiteral("ctrl+a")});
+    Desktop::pressKeys(m_window, QStringLiteral("ctrl+a"));
 }

@@ -40,8 +40,5 @@ bool Mousepad::waitForWindow()
 
 void Mousepad::selectAll()
 {
-    Desktop::run(QStringLiteral("xdotool"),
-                 {QStringLiteral("windowactivate"), QStringLiteral("--sync"),
-                  QString::number(m_window), QStringLiteral("key"),
-                  QStringLiteral("--clearmodifiers"), QStringLiteral("ctrl+a")});
+    Desktop::pressKeys(m_window, QStringLiteral("ctrl+a"));
 }
