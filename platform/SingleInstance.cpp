@@ -10,7 +10,9 @@ namespace platform {
 
 namespace {
 constexpr int ConnectTimeoutMs = 1000;
-const QByteArray ActivateMessage = "activate\n";
+const QByteArray ActivateMessage = "activate";
+// A request for the running copy: this prefix, the request, a line break.
+const QByteArray RequestPrefix = "run ";
 } // namespace
 
 SingleInstance::SingleInstance(QObject *parent) : QObject(parent) {}
@@ -24,13 +26,13 @@ QString SingleInstance::defaultKey()
     return QStringLiteral("quillet-%1-%2").arg(getuid()).arg(display);
 }
 
-bool SingleInstance::claim(const QString &key)
+bool SingleInstance::claim(const QString &key, const QByteArray &request)
 {
     {
         QLocalSocket probe;
         probe.connectToServer(key);
         if (probe.waitForConnected(ConnectTimeoutMs)) {
-            probe.write(ActivateMessage);
+            probe.write((request.isEmpty() ? ActivateMessage : RequestPrefix + request) + '\n');
             probe.waitForBytesWritten(ConnectTimeoutMs);
             probe.disconnectFromServer();
             return false;
@@ -49,8 +51,13 @@ bool SingleInstance::claim(const QString &key)
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket *socket = m_server->nextPendingConnection()) {
             auto readRequest = [this, socket] {
-                if (socket->readAll().contains(ActivateMessage.trimmed()))
-                    emit activationRequested();
+                while (socket->canReadLine()) {
+                    const QByteArray line = socket->readLine().trimmed();
+                    if (line == ActivateMessage)
+                        emit activationRequested();
+                    else if (line.startsWith(RequestPrefix))
+                        emit requestReceived(line.mid(RequestPrefix.size()));
+                }
             };
             connect(socket, &QLocalSocket::readyRead, this, readRequest);
             if (socket->bytesAvailable() > 0)

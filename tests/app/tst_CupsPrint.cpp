@@ -27,30 +27,6 @@
 #include <QToolButton>
 #include <QtTest>
 
-#include <pwd.h>
-#include <unistd.h>
-
-namespace {
-
-// cups-pdf writes into the PDF folder of the submitting user's home
-// directory, as the password database has it (not the session's HOME).
-QString outputFolder()
-{
-    const passwd *user = getpwuid(getuid());
-    return user ? QString::fromLocal8Bit(user->pw_dir) + QStringLiteral("/PDF") : QString();
-}
-
-QStringList pdfsNewerThan(const QString &folder, const QDateTime &since)
-{
-    QStringList found;
-    for (const QFileInfo &f : QDir(folder).entryInfoList({QStringLiteral("*.pdf")}, QDir::Files))
-        if (f.lastModified() >= since)
-            found << f.absoluteFilePath();
-    return found;
-}
-
-} // namespace
-
 class tst_CupsPrint : public QObject {
     Q_OBJECT
 private slots:
@@ -90,11 +66,11 @@ void tst_CupsPrint::quilletPrintsToQueue()
     QCOMPARE(source.copies(), 1);
 
     // The queue converts and writes the job on its own time.
-    const QString out = outputFolder();
+    const QString out = PdfText::queueOutputFolder();
     QStringList files;
-    QTRY_VERIFY_WITH_TIMEOUT(
-        (files = pdfsNewerThan(out, start), files.size() == 1 && PdfText::pageCount(files[0]) == 1),
-        90000);
+    QTRY_VERIFY_WITH_TIMEOUT((files = PdfText::pdfsNewerThan(out, start),
+                              files.size() == 1 && PdfText::pageCount(files[0]) == 1),
+                             90000);
     const auto removeOutput = qScopeGuard([&files] { QFile::remove(files[0]); });
     const QString text = PdfText::pages(files[0]).value(0);
     QVERIFY2(text.contains("Words sent through the queue"), qPrintable(text));

@@ -1,9 +1,13 @@
 #include "PdfText.h"
 
+#include <QDir>
 #include <QHash>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
+
+#include <pwd.h>
+#include <unistd.h>
 
 namespace PdfText {
 
@@ -101,6 +105,21 @@ QList<Line> lines(const QString &file)
         }
     }
     return result;
+}
+
+QString queueOutputFolder()
+{
+    const passwd *user = getpwuid(getuid());
+    return user ? QString::fromLocal8Bit(user->pw_dir) + QStringLiteral("/PDF") : QString();
+}
+
+QStringList pdfsNewerThan(const QString &folder, const QDateTime &since)
+{
+    QStringList found;
+    for (const QFileInfo &f : QDir(folder).entryInfoList({QStringLiteral("*.pdf")}, QDir::Files))
+        if (f.lastModified() >= since)
+            found << f.absoluteFilePath();
+    return found;
 }
 
 } // namespace PdfText

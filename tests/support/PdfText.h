@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QList>
 #include <QRectF>
 #include <QString>
@@ -34,5 +35,12 @@ QStringList pages(const QString &file);
 QList<Word> words(const QString &file);
 // Every line of text with its box and font.
 QList<Line> lines(const QString &file);
+
+// The folder the test print queue (cups-pdf) writes into: the PDF folder of
+// the submitting user's home directory, as the password database has it
+// (not the session's HOME).
+QString queueOutputFolder();
+// The PDF files in `folder` last modified at or after `since`.
+QStringList pdfsNewerThan(const QString &folder, const QDateTime &since);
 
 } // namespace PdfText
