@@ -2,6 +2,7 @@
 #include "app/DesktopSession.h"
 #include "app/QuilletApplication.h"
 #include "app/Startup.h"
+#include "platform/SingleInstance.h"
 
 #include <cstdio>
 
@@ -27,6 +28,12 @@ int main(int argc, char **argv)
     }
     if (!chooseX11Platform())
         return 1;
+    // A command for the copy that runs already is handed over at once,
+    // before the application object costs its start-up time.
+    if (const QByteArray request = requestName(line.command);
+        !request.isEmpty() &&
+        platform::SingleInstance::pass(platform::SingleInstance::defaultKey(), request))
+        return 0;
 
     QuilletApplication app(argc, argv);
     if (const int code = createForms(line.command); code >= 0)

@@ -26,18 +26,22 @@ QString SingleInstance::defaultKey()
     return QStringLiteral("quillet-%1-%2").arg(getuid()).arg(display);
 }
 
+bool SingleInstance::pass(const QString &key, const QByteArray &request)
+{
+    QLocalSocket probe;
+    probe.connectToServer(key);
+    if (!probe.waitForConnected(ConnectTimeoutMs))
+        return false;
+    probe.write((request.isEmpty() ? ActivateMessage : RequestPrefix + request) + '\n');
+    probe.waitForBytesWritten(ConnectTimeoutMs);
+    probe.disconnectFromServer();
+    return true;
+}
+
 bool SingleInstance::claim(const QString &key, const QByteArray &request)
 {
-    {
-        QLocalSocket probe;
-        probe.connectToServer(key);
-        if (probe.waitForConnected(ConnectTimeoutMs)) {
-            probe.write((request.isEmpty() ? ActivateMessage : RequestPrefix + request) + '\n');
-            probe.waitForBytesWritten(ConnectTimeoutMs);
-            probe.disconnectFromServer();
-            return false;
-        }
-    }
+    if (pass(key, request))
+        return false;
 
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);

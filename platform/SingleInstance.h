@@ -25,6 +25,11 @@ public:
     // request (a word without line breaks) reaches it as requestReceived().
     bool claim(const QString &key, const QByteArray &request = {});
 
+    // Passes `request` to the copy that listens on `key`, if one does; true
+    // when it was handed over. Needs no application object, so a later copy
+    // can hand its request over before it builds anything.
+    static bool pass(const QString &key, const QByteArray &request);
+
 signals:
     // Another copy started and asked this one to bring its last active window forward.
     void activationRequested();
