@@ -35,9 +35,10 @@ const char NoTrayText[] =
     "    quillet --edit\topen the selection in the editor\n"
     "    quillet --view\tshow the editor\n"
     "    quillet --options\tshow the options\n\n"
-    "The icon appears as soon as a notification area is started (on GNOME, a tray "
-    "extension such as AppIndicator and KStatusNotifierItem Support). The help file "
-    "tells how to bind the keys on each desktop.";
+    "The icon appears as soon as a notification area is started. On GNOME a tray "
+    "extension (such as AppIndicator and KStatusNotifierItem Support) provides one; "
+    "log in again after adding it. The help file tells how to bind the keys on each "
+    "desktop.";
 
 QPointer<QMessageBox> &waylandNotice()
 {
