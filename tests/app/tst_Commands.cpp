@@ -112,16 +112,12 @@ void tst_Commands::commandLine_data()
     const QString usage = "Usage: quillet \\[COMMAND\\]\n(.*\n)*  --print .*\n(.*\n)*  --options ";
     const QString none = "^$";
     QTest::newRow("help") << QStringList{"--help"} << QStringList{} << 0 << "^" + usage << none;
-    QTest::newRow("short help") << QStringList{"-h"} << QStringList{} << 0 << "^" + usage << none;
     QTest::newRow("help without a display")
         << QStringList{"--help"} << QStringList{"DISPLAY"} << 0 << "^" + usage << none;
     QTest::newRow("version") << QStringList{"--version"} << QStringList{} << 0
                              << "^quillet " QUILLET_VERSION "\n$" << none;
     QTest::newRow("unknown option") << QStringList{"--bogus"} << QStringList{} << 2 << none
                                     << "^quillet: unknown option '--bogus'\n" + usage;
-    QTest::newRow("unknown option after a command")
-        << QStringList{"--edit", "-x"} << QStringList{} << 2 << none
-        << "^quillet: unknown option '-x'\n" + usage;
     QTest::newRow("stray argument") << QStringList{"notes.txt"} << QStringList{} << 2 << none
                                     << "^quillet: unexpected argument 'notes.txt'\n" + usage;
     QTest::newRow("two commands") << QStringList{"--print", "--save"} << QStringList{} << 2 << none
