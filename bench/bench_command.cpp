@@ -6,10 +6,11 @@
 // This process is the running copy: it creates the program's forms in a
 // temporary program folder, with "Edit this now!" as the left-click action,
 // and starts the tests' selection source as the user's window. Each round
-// runs the capture twice, from the user's window focused each time:
-//   click    the tray icon's click, taken from the moment the icon reports it;
-//   command  `quillet --edit` (the real executable) started as a hotkey
-//            daemon starts it, taken from the moment the process is started;
+// runs the capture three times, from the user's window focused each time:
+//   click     the tray icon's click, taken from the moment the icon reports it;
+//   program   `--edit` given to the program's executable itself, started as a
+//             hotkey daemon starts a command, taken from the process start;
+//   launcher  the same with the launcher, the installed `quillet` command;
 // each until the text editor is shown with the captured text. The click is
 // timed from the icon's report, so the difference is all the command adds:
 // starting the process, the request through the single-instance channel and
@@ -108,39 +109,56 @@ int main(int argc, char **argv)
         return ok ? watch.shownAt / 1e6 : -1.0;
     };
 
+    struct Path {
+        const char *name;
+        QString executable;
+        QList<double> times;
+        QList<double> added; // over the click of the same round
+    };
     QList<double> clicks;
-    QList<double> commands;
+    constexpr std::size_t PathCount = 2;
+    Path paths[PathCount] = {{"program", QStringLiteral(QUILLET_EXE), {}, {}},
+                             {"launcher", QStringLiteral(QUILLET_LAUNCHER), {}, {}}};
     int failed = 0;
     for (int i = 0; i < runs; ++i) {
         const double click = capture([] { emit TrayForm->TrayIcon1->clicked(); });
-        QProcess command;
-        const double hotkey = capture(
-            [&] { command.start(QStringLiteral(QUILLET_EXE), {QStringLiteral("--edit")}); });
-        command.waitForFinished(10000);
-        if (click < 0 || hotkey < 0 || command.exitCode() != 0) {
+        double times[PathCount];
+        bool ok = click >= 0;
+        for (std::size_t p = 0; p < PathCount; ++p) {
+            QProcess command;
+            times[p] =
+                capture([&] { command.start(paths[p].executable, {QStringLiteral("--edit")}); });
+            command.waitForFinished(10000);
+            ok = ok && times[p] >= 0 && command.exitStatus() == QProcess::NormalExit &&
+                 command.exitCode() == 0;
+        }
+        if (!ok) {
             ++failed;
             continue;
         }
         clicks.append(click);
-        commands.append(hotkey);
+        for (std::size_t p = 0; p < PathCount; ++p) {
+            paths[p].times.append(times[p]);
+            paths[p].added.append(times[p] - click);
+        }
     }
     if (clicks.isEmpty())
         return 1;
 
-    QList<double> added;
-    for (qsizetype i = 0; i < clicks.size(); ++i)
-        added.append(commands[i] - clicks[i]);
+    const auto row = [](const char *name, const QList<double> &values) {
+        std::printf("%-10s %6lld %12.1f %12.1f %12.1f\n", name,
+                    static_cast<long long>(values.size()), median(values),
+                    *std::min_element(values.begin(), values.end()),
+                    *std::max_element(values.begin(), values.end()));
+    };
     std::printf("%-10s %6s %12s %12s %12s\n", "path", "runs", "median ms", "min ms", "max ms");
-    std::printf("%-10s %6lld %12.1f %12.1f %12.1f\n", "click",
-                static_cast<long long>(clicks.size()), median(clicks),
-                *std::min_element(clicks.begin(), clicks.end()),
-                *std::max_element(clicks.begin(), clicks.end()));
-    std::printf("%-10s %6lld %12.1f %12.1f %12.1f\n", "command",
-                static_cast<long long>(commands.size()), median(commands),
-                *std::min_element(commands.begin(), commands.end()),
-                *std::max_element(commands.begin(), commands.end()));
-    std::printf("added by the command: median %.1f ms, max %.1f ms; failed rounds: %d\n",
-                median(added), *std::max_element(added.begin(), added.end()), failed);
+    row("click", clicks);
+    for (const Path &path : paths)
+        row(path.name, path.times);
+    for (const Path &path : paths)
+        std::printf("added by the %s: median %.1f ms, max %.1f ms\n", path.name, median(path.added),
+                    *std::max_element(path.added.begin(), path.added.end()));
+    std::printf("failed rounds: %d\n", failed);
 
     source.terminate();
     source.waitForFinished();

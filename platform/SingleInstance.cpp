@@ -1,10 +1,10 @@
 #include "SingleInstance.h"
 
+#include "InstanceSocket.h"
+
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QRegularExpression>
-
-#include <unistd.h>
 
 namespace platform {
 
@@ -21,9 +21,9 @@ SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::defaultKey()
 {
-    QString display = qEnvironmentVariable("DISPLAY");
-    display.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_.-]")), QStringLiteral("_"));
-    return QStringLiteral("quillet-%1-%2").arg(getuid()).arg(display);
+    // A full path, so that the socket does not depend on where Qt puts
+    // named sockets: the launcher finds it by the same rule.
+    return QFile::decodeName(QByteArray::fromStdString(instanceSocketPath()));
 }
 
 bool SingleInstance::pass(const QString &key, const QByteArray &request)

@@ -18,7 +18,8 @@ public:
     explicit SingleInstance(QObject *parent = nullptr);
     ~SingleInstance() override;
 
-    // The key for the current user and X display.
+    // The key for the current user and X display: the socket's full path
+    // (see instanceSocketPath()).
     static QString defaultKey();
 
     // An empty `request` asks the running copy to come forward; any other

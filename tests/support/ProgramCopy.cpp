@@ -38,9 +38,15 @@ void ProgramCopy::stop()
 ProgramCopy::Run ProgramCopy::run(const QStringList &arguments,
                                   const QProcessEnvironment &env) const
 {
+    return runExecutable(m_path, arguments, env);
+}
+
+ProgramCopy::Run ProgramCopy::runExecutable(const QString &executable, const QStringList &arguments,
+                                            const QProcessEnvironment &env)
+{
     QProcess process;
     process.setProcessEnvironment(env);
-    process.start(m_path, arguments);
+    process.start(executable, arguments);
     Run result;
     result.finished =
         process.waitForFinished(15000) && process.exitStatus() == QProcess::NormalExit;

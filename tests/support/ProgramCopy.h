@@ -35,6 +35,10 @@ public:
     };
     Run run(const QStringList &arguments,
             const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment()) const;
+    // The same for another executable, such as the launcher.
+    static Run
+    runExecutable(const QString &executable, const QStringList &arguments,
+                  const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
 
 private:
     QString m_path;
