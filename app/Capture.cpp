@@ -20,6 +20,8 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
+#include <utility>
+
 // The capture: the user's window is activated, sent the copy keystroke, and
 // what reaches the clipboard is pasted into the editor.
 
@@ -48,6 +50,9 @@ void TTrayForm::EditClick()
 
     WindowActivated = false;
     m_userWindow = 0;
+    // A command from a desktop hotkey copies from the window the user was in.
+    if (m_commandTarget)
+        ActivatePreviousWindow(std::exchange(m_commandTarget, 0), 0);
     for (platform::WindowHandle window : platform::services().windows().topLevelWindows())
         ActivatePreviousWindow(window, 0);
 

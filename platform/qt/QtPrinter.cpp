@@ -12,6 +12,7 @@
 #include <QPrinterInfo>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTimer>
 
 #include <cmath>
 
@@ -264,10 +265,24 @@ int roundHalfEven(double x)
 // Places a dialog centred horizontally and at the given fraction of the
 // screen's free height (a half centres it), without resizing it, as soon as it
 // is shown. Its outer frame is known only once the window manager has framed
-// it, so it is placed again then.
+// it, and on a busy desktop Qt may learn the frame after the dialog's last
+// move or paint event, so for a short while after showing the frame is also
+// looked at on a timer, and the dialog placed again whenever it is not where
+// it belongs.
 class ScreenPlacement : public QObject {
 public:
-    explicit ScreenPlacement(int heightDivisor) : m_heightDivisor(heightDivisor) {}
+    explicit ScreenPlacement(int heightDivisor) : m_heightDivisor(heightDivisor)
+    {
+        m_recheck.setInterval(50);
+        connect(&m_recheck, &QTimer::timeout, this, [this] {
+            if (!m_dialog || ++m_checks > MaxChecks) {
+                m_recheck.stop();
+                return;
+            }
+            if (m_dialog->pos() != target(m_dialog))
+                place(m_dialog);
+        });
+    }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
@@ -277,19 +292,41 @@ protected:
             type != QEvent::Paint)
             return false;
         auto *dialog = static_cast<QWidget *>(watched);
-        const QSize outer = dialog->frameGeometry().size();
-        if (type != QEvent::Show && outer == m_placedFor)
+        if (type == QEvent::Show) {
+            m_dialog = dialog;
+            m_checks = 0;
+            m_recheck.start();
+        } else if (dialog->frameGeometry().size() == m_placedFor) {
             return false;
-        m_placedFor = outer;
-        const QRect screen = dialog->screen()->geometry();
-        dialog->move(screen.x() + (screen.width() - outer.width()) / 2,
-                     screen.y() + (screen.height() - outer.height()) / m_heightDivisor);
+        }
+        place(dialog);
         return false;
     }
 
 private:
+    // Two seconds of checks: window managers frame a window well within that.
+    static constexpr int MaxChecks = 40;
+
+    // Where the outer frame's top-left corner belongs.
+    QPoint target(const QWidget *dialog) const
+    {
+        const QSize outer = dialog->frameGeometry().size();
+        const QRect screen = dialog->screen()->geometry();
+        return {screen.x() + (screen.width() - outer.width()) / 2,
+                screen.y() + (screen.height() - outer.height()) / m_heightDivisor};
+    }
+
+    void place(QWidget *dialog)
+    {
+        m_placedFor = dialog->frameGeometry().size();
+        dialog->move(target(dialog));
+    }
+
     int m_heightDivisor;
     QSize m_placedFor;
+    QPointer<QWidget> m_dialog;
+    QTimer m_recheck;
+    int m_checks = 0;
 };
 
 // Disables the controls of Qt's page-setup widget that the flags take away.

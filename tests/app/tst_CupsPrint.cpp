@@ -31,27 +31,7 @@
 
 #include <memory>
 
-#include <pwd.h>
-#include <unistd.h>
-
 namespace {
-
-// cups-pdf writes into the PDF folder of the submitting user's home
-// directory, as the password database has it (not the session's HOME).
-QString outputFolder()
-{
-    const passwd *user = getpwuid(getuid());
-    return user ? QString::fromLocal8Bit(user->pw_dir) + QStringLiteral("/PDF") : QString();
-}
-
-QStringList pdfsNewerThan(const QString &folder, const QDateTime &since)
-{
-    QStringList found;
-    for (const QFileInfo &f : QDir(folder).entryInfoList({QStringLiteral("*.pdf")}, QDir::Files))
-        if (f.lastModified() >= since)
-            found << f.absoluteFilePath();
-    return found;
-}
 
 // Waits for the queue, which converts and writes a job on its own time, to
 // write exactly one PDF of one page after `since`; its path, or empty.
@@ -60,7 +40,7 @@ QString queueOutput(const QDateTime &since)
     QString found;
     const bool written = QTest::qWaitFor(
         [&] {
-            const QStringList files = pdfsNewerThan(outputFolder(), since);
+            const QStringList files = PdfText::pdfsNewerThan(PdfText::queueOutputFolder(), since);
             if (files.size() == 1 && PdfText::pageCount(files[0]) == 1)
                 found = files[0];
             return !found.isEmpty();

@@ -2,6 +2,7 @@
 
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTest>
 
 namespace Desktop {
 
@@ -60,6 +61,14 @@ QList<qulonglong> windowsOfClass(const QString &windowClass)
     return ids(run(QStringLiteral("xdotool"),
                    {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
                     QStringLiteral("--class"), QStringLiteral("^%1$").arg(windowClass)}));
+}
+
+qulonglong waitForWindow(const QString &title, int timeoutMs)
+{
+    QList<qulonglong> found;
+    if (!QTest::qWaitFor([&] { return !(found = windowsNamed(title)).isEmpty(); }, timeoutMs))
+        return 0;
+    return found.value(0);
 }
 
 QList<qulonglong> popupMenus(const QString &windowClass)
@@ -199,6 +208,14 @@ QList<qulonglong> trayIcons()
             result.append(it.next().captured(1).toULongLong(nullptr, 16));
     }
     return result;
+}
+
+qulonglong waitForTrayIcon()
+{
+    QList<qulonglong> icons;
+    if (!QTest::qWaitFor([&] { return !(icons = trayIcons()).isEmpty(); }, 15000))
+        return 0;
+    return icons.value(0);
 }
 
 } // namespace Desktop

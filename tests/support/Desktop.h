@@ -17,6 +17,9 @@ QList<qulonglong> windowsNamed(const QString &title);
 // Visible windows of the given WM_CLASS class (e.g. "quillet").
 QList<qulonglong> windowsOfClass(const QString &windowClass);
 
+// Waits up to `timeoutMs` for a visible window titled `title`; 0 when none came.
+qulonglong waitForWindow(const QString &title, int timeoutMs = 15000);
+
 // Visible pop-up menus of the given WM_CLASS class.
 QList<qulonglong> popupMenus(const QString &windowClass);
 
@@ -43,5 +46,7 @@ void moveMouse(int x, int y);
 
 // The tray icon windows docked in the session's notification area.
 QList<qulonglong> trayIcons();
+// Waits up to 15 s for an icon to dock; 0 when none came.
+qulonglong waitForTrayIcon();
 
 } // namespace Desktop

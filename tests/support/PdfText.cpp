@@ -9,6 +9,9 @@
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 
+#include <pwd.h>
+#include <unistd.h>
+
 namespace PdfText {
 
 namespace {
@@ -195,6 +198,21 @@ QRect inkBox(const QString &file, int dpi, int fromY)
             box |= QRect(left, y, right - left + 1, 1);
     }
     return box;
+}
+
+QString queueOutputFolder()
+{
+    const passwd *user = getpwuid(getuid());
+    return user ? QString::fromLocal8Bit(user->pw_dir) + QStringLiteral("/PDF") : QString();
+}
+
+QStringList pdfsNewerThan(const QString &folder, const QDateTime &since)
+{
+    QStringList found;
+    for (const QFileInfo &f : QDir(folder).entryInfoList({QStringLiteral("*.pdf")}, QDir::Files))
+        if (f.lastModified() >= since)
+            found << f.absoluteFilePath();
+    return found;
 }
 
 } // namespace PdfText

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QImage>
 #include <QList>
 #include <QRect>
@@ -56,5 +57,11 @@ int colourCount(const QImage &image);
 // (in pixels from the paper's top-left corner) at or below the row `fromY`;
 // an empty box when nothing is drawn there or poppler fails.
 QRect inkBox(const QString &file, int dpi, int fromY = 0);
+// The folder the test print queue (cups-pdf) writes into: the PDF folder of
+// the submitting user's home directory, as the password database has it
+// (not the session's HOME).
+QString queueOutputFolder();
+// The PDF files in `folder` last modified at or after `since`.
+QStringList pdfsNewerThan(const QString &folder, const QDateTime &since);
 
 } // namespace PdfText
