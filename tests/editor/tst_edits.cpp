@@ -13,6 +13,7 @@
 #include "tests/support/Desktop.h"
 #include "tests/support/TestFolder.h"
 
+#include <QAbstractItemView>
 #include <QClipboard>
 #include <QColorDialog>
 #include <QComboBox>
@@ -195,9 +196,16 @@ void tst_edits::cleanupTestCase()
 
 void tst_edits::focusMemo()
 {
-    m_editor->activateWindow();
-    m_editor->memo->setFocus();
-    QTRY_VERIFY(m_editor->memo->hasFocus());
+    // A busy window manager may pass over an activation request: ask again
+    // until the text area has the focus.
+    QVERIFY(QTest::qWaitFor(
+        [this] {
+            if (!m_editor->isActiveWindow())
+                m_editor->activateWindow();
+            m_editor->memo->setFocus();
+            return m_editor->memo->hasFocus();
+        },
+        20000));
 }
 
 void tst_edits::typeText(const QString &text)
@@ -882,6 +890,10 @@ static std::unique_ptr<ModalHandler> chooseInOpenDialog(const QString &path)
         const bool taken = QTest::qWaitFor(
             [&] {
                 name->setFocus();
+                // A file still selected in the list (the last one chosen) wins
+                // over the typed name while the field lacks the focus.
+                if (auto *list = dialog->findChild<QAbstractItemView *>(QStringLiteral("listView")))
+                    list->clearSelection();
                 name->setText(path);
                 QTest::keyClick(name, Qt::Key_Return);
                 return !dialog->isVisible();
@@ -1027,7 +1039,7 @@ void tst_edits::minimiseHidesAndParks()
     Desktop::run(QStringLiteral("xdotool"),
                  {QStringLiteral("windowminimize"), QString::number(m_editor->winId())});
     QTRY_VERIFY(!m_editor->isVisible());
-    QCOMPARE(m_editor->x(), left - 5000);
+    QTRY_COMPARE(m_editor->x(), left - 5000);
     // The toolkit takes a moment to let go of the focus of a window that is
     // no longer on screen; a user clicking "View Editor" comes later.
     QTRY_VERIFY(QGuiApplication::focusWindow() != m_editor->windowHandle());
