@@ -7,16 +7,24 @@
 #include "imaging/PictureFileDialogs.h"
 #include "imaging/thescreen.h"
 #include "platform/AppWindows.h"
+#include "platform/Dialogs.h"
 #include "platform/Services.h"
 #include "printing.h"
 #include "settings/About.h"
+#include "settings/IniFile.h"
 #include "settings/fVisible.h"
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QTimer>
 
 int createForms()
 {
+    // An oversized settings file is met during start-up, while the forms read
+    // their settings: its message waits until the event loop runs.
+    IniFile::setOversizeNotice([](const QString &message) {
+        QTimer::singleShot(0, [message] { platform::showErrorBox(message); });
+    });
     platform::services().appWindows().hideTaskbarEntry();
     QCoreApplication::processEvents();
 
