@@ -75,8 +75,11 @@ public:
                 logical = trimmed.toString();
                 while (logical.endsWith(u'\\')) {
                     logical.chop(1);
-                    if (!nextLine(pos, line))
+                    if (!nextLine(pos, line)) {
+                        while (logical.endsWith(u'\\'))
+                            logical.chop(1);
                         break;
+                    }
                     logical += line.trimmed();
                     if (logical.size() > kMaxLineLength)
                         tooLarge(QStringLiteral("line %1 is longer than %2 characters")

@@ -49,6 +49,7 @@ public:
     static Document parse(const QString &filePath, const QByteArray &bytes);
     QByteArray serialize() const;
 
+    const QList<Key> &keys() const { return m_keys; }
     const Key *find(const QString &path) const;
     Key *find(const QString &path);
     // True for a key with a section of its own and for every key above one.

@@ -2,6 +2,7 @@
 
 #include "tests/support/TestFolder.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QtTest>
@@ -59,6 +60,7 @@ private slots:
     void continuationAtEndOfFile();
     void hostileStores_data();
     void hostileStores();
+    void fuzzCorpus();
     void failedWriteIsReported();
 };
 
@@ -377,6 +379,35 @@ void tst_UserStore::hostileStores()
     }
     // Far below what a cost growing faster than the file would take.
     QVERIFY2(timer.elapsed() < 20000, QByteArray::number(timer.elapsed()).constData());
+}
+
+void tst_UserStore::fuzzCorpus()
+{
+    // Every input the fuzzer kept is read, or refused and left as it is; a
+    // store that was read takes a write that reads back.
+    // QUILLET_STORE_CORPUS replays another folder, such as a fuzzer's working corpus.
+    const QString corpus = qEnvironmentVariable("QUILLET_STORE_CORPUS", STORE_CORPUS);
+    const QFileInfoList inputs = QDir(corpus).entryInfoList(QDir::Files);
+    QVERIFY(!inputs.isEmpty());
+    for (const QFileInfo &input : inputs) {
+        TestFolder folder;
+        QFile file(input.filePath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        folder.write("user.reg", bytes);
+        UserStore store(folder.file("user.reg"));
+        try {
+            store.read();
+        } catch (const StoreError &e) {
+            QVERIFY2(e.kind() == Kind::Damaged || e.kind() == Kind::TooLarge,
+                     qPrintable(input.fileName()));
+            QVERIFY_THROWS_EXCEPTION(StoreError, store.writeString(Key, "CodeMeasurement", "1"));
+            QCOMPARE(folder.read("user.reg"), bytes);
+            continue;
+        }
+        store.writeString(Key, "CodeMeasurement", "1");
+        QCOMPARE(store.read().readString(Key, "CodeMeasurement"), QString("1"));
+    }
 }
 
 void tst_UserStore::failedWriteIsReported()

@@ -35,6 +35,7 @@ private slots:
     void writeChangesOnlyItsLine();
     void oversizedFileReadAsDefaults();
     void staleTemporariesRemoved();
+    void fuzzCorpus();
 };
 
 void tst_IniFile::missingFileGivesDefaults()
@@ -366,6 +367,37 @@ void tst_IniFile::staleTemporariesRemoved()
         QVERIFY2(!QFile::exists(folder.file(name)), qPrintable(name));
     for (const QString &name : kept + QStringList{"Quillet.ini.dir123"})
         QVERIFY2(QFile::exists(folder.file(name)), qPrintable(name));
+}
+
+void tst_IniFile::fuzzCorpus()
+{
+    // Every input the fuzzer kept (two bytes that choose the key and the
+    // value's length are not part of the file): a write reads back and what
+    // differs from the old file lies within one line.
+    // QUILLET_INI_CORPUS replays another folder, such as a fuzzer's working corpus.
+    const QString corpus = qEnvironmentVariable("QUILLET_INI_CORPUS", INI_CORPUS);
+    const QFileInfoList inputs = QDir(corpus).entryInfoList(QDir::Files);
+    QVERIFY(!inputs.isEmpty());
+    for (const QFileInfo &input : inputs) {
+        QFile file(input.filePath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll().mid(2);
+        TestFolder folder;
+        folder.write("Quillet.ini", before);
+        const IniFile ini(folder.iniPath());
+        ini.writeString("Settings", "lc", "NEW");
+        QCOMPARE(ini.readString("Settings", "lc", {}), QString("NEW"));
+        const QByteArray after = folder.read("Quillet.ini");
+        qsizetype prefix = 0;
+        while (prefix < before.size() && prefix < after.size() && before[prefix] == after[prefix])
+            ++prefix;
+        qsizetype suffix = 0;
+        while (suffix < before.size() - prefix && suffix < after.size() - prefix &&
+               before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
+            ++suffix;
+        QVERIFY2(!before.mid(prefix, before.size() - prefix - suffix).contains('\n'),
+                 qPrintable(input.fileName()));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_IniFile)
