@@ -296,12 +296,17 @@ QByteArray IniFile::withValue(const QByteArray &bytes, const QString &section, c
         out.append(bytes.constData() + keyLine.end, bytes.size() - keyLine.end);
         return out;
     }
+    // Ends the file's last line when it has no line end. A carriage return
+    // it ends with is part of its text and stays so.
+    const auto endLastLine = [&](const RawLine &line) {
+        if (line.next == line.end)
+            out.append(line.end > line.start && bytes[line.end - 1] == '\r' ? "\r\n" : style);
+    };
     const QByteArray entry = key.toUtf8() + '=' + text;
     if (found) {
         const qsizetype at = lastInSection.next;
         out.append(bytes.constData(), at);
-        if (lastInSection.next == lastInSection.end) // the file's last line, unended
-            out.append(style);
+        endLastLine(lastInSection);
         out.append(entry);
         out.append(lastInSection.next == lastInSection.end ? QByteArray() : lineEnd(lastInSection));
         out.append(bytes.constData() + at, bytes.size() - at);
@@ -309,8 +314,7 @@ QByteArray IniFile::withValue(const QByteArray &bytes, const QString &section, c
     }
     out = bytes;
     if (!bytes.isEmpty()) {
-        if (last.next == last.end)
-            out.append(style);
+        endLastLine(last);
         const bool lastBlank =
             std::all_of(bytes.constData() + last.start, bytes.constData() + last.end, isBlank);
         if (!lastBlank) // a blank line before the new section

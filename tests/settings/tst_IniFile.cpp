@@ -291,6 +291,9 @@ void tst_IniFile::writeChangesOnlyItsLine_data()
         << QByteArray("; \xe9t\xe9\r\n[settings]\r\n  LC = x \r\nwait=NEW\r\n\r\n[Other]\r\n");
     QTest::newRow("key's spelling and blanks kept")
         << QByteArray("[Settings]\n  LC = x \n") << "lc" << QByteArray("[Settings]\n  LC =NEW\n");
+    QTest::newRow("last line ends in a lone carriage return")
+        << QByteArray("[Settings]\nTstyle=bold\r") << "lc"
+        << QByteArray("[Settings]\nTstyle=bold\r\r\nlc=NEW");
     QTest::newRow("no final line end")
         << QByteArray("[Settings]\nlc=x") << "wait" << QByteArray("[Settings]\nlc=x\nwait=NEW");
     QTest::newRow("new section after garbage")
