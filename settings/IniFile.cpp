@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QSet>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <cstring>
@@ -202,8 +203,11 @@ std::optional<QString> IniFile::valueIn(const QByteArray &bytes, const QString &
         if (line.kind == RawLine::Section) {
             inSection = equalNames(line.name, section);
         } else if (inSection && line.kind == RawLine::Entry && equalNames(line.name, key)) {
-            value =
-                QString::fromUtf8(bytes.constData() + line.valueFrom, line.end - line.valueFrom);
+            // A value may begin with a byte order mark of its own: it is text.
+            QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                          QStringDecoder::Flag::ConvertInitialBom);
+            value = utf8.decode(
+                QByteArrayView(bytes.constData() + line.valueFrom, line.end - line.valueFrom));
             return false;
         }
         return true;

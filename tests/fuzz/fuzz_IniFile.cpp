@@ -4,6 +4,7 @@
 #include "settings/IniFile.h"
 
 #include <QByteArrayList>
+#include <QStringDecoder>
 
 #include <array>
 #include <cstdint>
@@ -40,8 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::size_t valueLength = std::min<std::size_t>(size - 1, data[1] % 65);
     const QString section = QString::fromLatin1(name.section);
     const QString key = QString::fromLatin1(name.key);
-    const QString value = QString::fromUtf8(reinterpret_cast<const char *>(data) + 2,
-                                            qsizetype(std::min(valueLength, size - 2)));
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    const QString value = utf8.decode(QByteArrayView(reinterpret_cast<const char *>(data) + 2,
+                                                     qsizetype(std::min(valueLength, size - 2))));
     const std::size_t skip = std::min(size, 2 + valueLength);
     const QByteArray before(reinterpret_cast<const char *>(data) + skip, qsizetype(size - skip));
 

@@ -58,6 +58,7 @@ void tst_IniFile::stringRoundTrip_data()
     QTest::newRow("equals and brackets") << "a=b [c] ;d";
     QTest::newRow("non-ascii") << QString::fromUtf8("Übersicht – 日本");
     QTest::newRow("macro") << "{$DATE} | {$PAGE}";
+    QTest::newRow("leading byte order mark") << QChar(0xFEFF) + QString("head");
 }
 
 void tst_IniFile::stringRoundTrip()
