@@ -4,13 +4,11 @@
 #include <QPainterPath>
 #include <QPixmap>
 
-namespace {
-
-QPixmap drawIcon(int size)
+QImage appIconImage(int size)
 {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.scale(size / 16.0, size / 16.0);
     // The page.
@@ -29,15 +27,13 @@ QPixmap drawIcon(int size)
     p.setPen(QPen(QColor(128, 0, 0), 0.8));
     p.setBrush(QColor(255, 200, 0));
     p.drawPath(quill);
-    return pixmap;
+    return image;
 }
-
-} // namespace
 
 QIcon appIcon()
 {
     QIcon icon;
     for (int size : {16, 22, 32})
-        icon.addPixmap(drawIcon(size));
+        icon.addPixmap(QPixmap::fromImage(appIconImage(size)));
     return icon;
 }

@@ -1,5 +1,6 @@
 #include "TrayT1.h"
 
+#include "CopyMethod.h"
 #include "editor/LeadingBlanks.h"
 #include "editor/edits.h"
 #include "imaging/Editscreen.h"
@@ -9,12 +10,17 @@
 #include "platform/Services.h"
 #include "platform/SyntheticInput.h"
 #include "platform/WaitLoop.h"
+#include "settings/IniFile.h"
+#include "settings/SettingsKeys.h"
 
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QTextBlock>
 #include <QTextCursor>
+
+#include <utility>
 
 // The capture: the user's window is activated, sent the copy keystroke, and
 // what reaches the clipboard is pasted into the editor.
@@ -23,6 +29,13 @@ namespace {
 // Time for the user's window to settle after activation, before the copy
 // keystroke reaches it.
 constexpr int SettleMs = 100;
+// How long the copy keystroke waits for the user to let go of the modifier
+// keys of the hotkey that started the capture.
+constexpr int ModifierWaitMs = 2000;
+constexpr int ModifierPollMs = 10;
+// A program may take the clipboard twice in a row (plain text first, then a
+// richer offer): the capture reads once the owner has stayed for this long.
+constexpr int CopySettleMs = 40;
 
 } // namespace
 
@@ -36,6 +49,10 @@ void TTrayForm::EditClick()
         askSelectionTitle();
 
     WindowActivated = false;
+    m_userWindow = 0;
+    // A command from a desktop hotkey copies from the window the user was in.
+    if (m_commandTarget)
+        ActivatePreviousWindow(std::exchange(m_commandTarget, 0), 0);
     for (platform::WindowHandle window : platform::services().windows().topLevelWindows())
         ActivatePreviousWindow(window, 0);
 
@@ -50,31 +67,67 @@ void TTrayForm::EditClick()
         Editor->hide();
     if (!Remember1->isChecked())
         Editor->memo->clear();
+    // The user's clipboard is kept and given back afterwards; meanwhile the
+    // clipboard is empty, so that only the new copy is seen.
+    const std::unique_ptr<QMimeData> saved = clipboard.save();
     clipboard.clear();
     platform::waitMs(SettleMs);
-    platform::services().input().PostKeyEx32(platform::VkC, platform::CtrlBit, false);
-    platform::waitMs(WaitTime);
+    copySelection();
 
+    const auto giveBackClipboard = [&] {
+        if (saved)
+            clipboard.offer(*saved);
+        else
+            clipboard.clear();
+    };
     if (clipboard.hasText()) {
-        Editor->fontit();
-        if (TitleAccepted)
-            addTitleLines();
-        // The rich-text control takes the richest format offered: RTF, then
-        // HTML, then plain text.
-        Editor->memo->paste();
-        if (TrimLeadingBlanks)
-            removeLeadingBlanks(Editor->memo->document());
-        Editor->memoSelectionChange();
+        pasteCapture();
+        giveBackClipboard();
         if (CaptureStatus != QLatin1String("no"))
             showEditor();
     } else {
+        giveBackClipboard();
         reportNothingCopied();
     }
 
-    // Whatever the clipboard held before the capture is not restored.
-    clipboard.clear();
     if (CaptureStatus != QLatin1String("stop"))
         CaptureStatus.clear();
+}
+
+void TTrayForm::copySelection()
+{
+    platform::Clipboard &clipboard = platform::services().clipboard();
+    const QStringList windowClass =
+        m_userWindow ? platform::services().windows().windowClass(m_userWindow) : QStringList();
+    const CopyMethod method = copyMethodFor(
+        windowClass, settings::read(IniFile::programIni(), settings::TerminalClasses));
+    // Ctrl+C in a terminal would interrupt the program running in it.
+    if (method == CopyMethod::Primary) {
+        clipboard.copyPrimary(WaitTime);
+        return;
+    }
+    // A hotkey's modifiers may still be held; they would join the keystroke.
+    platform::SyntheticInput &input = platform::services().input();
+    platform::waitUntil(
+        ModifierWaitMs, [&input] { return !input.modifiersDown(); }, ModifierPollMs);
+    const quint8 modifiers = method == CopyMethod::CtrlShiftC
+                                 ? quint8(platform::CtrlBit | platform::ShiftBit)
+                                 : quint8(platform::CtrlBit);
+    input.PostKeyEx32(platform::VkC, modifiers, false);
+    clipboard.waitForCopy(WaitTime, CopySettleMs);
+}
+
+void TTrayForm::pasteCapture()
+{
+    Editor->fontit();
+    if (TitleAccepted)
+        addTitleLines();
+    // The rich-text control takes the richest format offered: RTF, then
+    // HTML, then plain text.
+    Editor->memo->paste();
+    if (TrimLeadingBlanks)
+        removeLeadingBlanks(Editor->memo->document());
+    Editor->memoSelectionChange();
 }
 
 bool TTrayForm::ActivatePreviousWindow(platform::WindowHandle window, qintptr userValue)
@@ -92,6 +145,7 @@ bool TTrayForm::ActivatePreviousWindow(platform::WindowHandle window, qintptr us
         return true;
     windows.activate(window);
     WindowActivated = true;
+    m_userWindow = window;
     return true;
 }
 

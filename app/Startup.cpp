@@ -1,5 +1,6 @@
 #include "Startup.h"
 
+#include "DesktopSession.h"
 #include "TrayT1.h"
 #include "editor/edits.h"
 #include "fexists.h"
@@ -18,7 +19,7 @@
 #include <QCoreApplication>
 #include <QTimer>
 
-int createForms()
+int createForms(Command command)
 {
     // An oversized settings file is met during start-up, while the forms read
     // their settings: its message waits until the event loop runs.
@@ -28,7 +29,7 @@ int createForms()
     platform::services().appWindows().hideTaskbarEntry();
     QCoreApplication::processEvents();
 
-    TrayForm = new TTrayForm;
+    TrayForm = new TTrayForm(nullptr, command);
     if (TrayForm->isSecondCopy()) {
         delete TrayForm;
         TrayForm = nullptr;
@@ -74,11 +75,16 @@ int createForms()
     tray.pendingAction = &PendingAction;
     tray.saver = [] { TrayForm->Saver(); };
     tray.prints = [] { TrayForm->Prints(); };
+
+    if (!requestName(command).isEmpty())
+        QTimer::singleShot(0, TrayForm, [command] { TrayForm->runCommand(command); });
+    showStartupNotices(*TrayForm->TrayIcon1);
     return -1;
 }
 
 void destroyForms()
 {
+    closeStartupNotices();
     delete EditScreen;
     EditScreen = nullptr;
     PictureDialogs = nullptr; // a child of the image editor

@@ -82,7 +82,7 @@ private:
 };
 } // namespace
 
-TTrayForm::TTrayForm(QWidget *parent) : QWidget(parent, Qt::Tool)
+TTrayForm::TTrayForm(QWidget *parent, Command command) : QWidget(parent, Qt::Tool)
 {
     setWindowTitle(QStringLiteral("+"));
     resize(206, 106);
@@ -90,12 +90,21 @@ TTrayForm::TTrayForm(QWidget *parent) : QWidget(parent, Qt::Tool)
     // Only one copy runs per user and display: a later copy brings the first
     // one forward and ends before it shows anything.
     m_instance = new platform::SingleInstance(this);
-    if (!m_instance->claim(platform::SingleInstance::defaultKey())) {
+    if (!m_instance->claim(platform::SingleInstance::defaultKey(), requestName(command))) {
         m_secondCopy = true;
         return;
     }
     connect(m_instance, &platform::SingleInstance::activationRequested, this,
             &TTrayForm::bringForwardOnRequest);
+    // Queued: the command runs wait loops, which must not run inside the
+    // socket's own signal.
+    connect(
+        m_instance, &platform::SingleInstance::requestReceived, this,
+        [this](const QByteArray &request) {
+            if (const std::optional<Command> asked = commandFromRequest(request))
+                runCommand(*asked);
+        },
+        Qt::QueuedConnection);
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
         if (now && now->window() != this)
             m_lastActive = now->window();
@@ -357,6 +366,36 @@ void TTrayForm::showEditor()
 {
     platform::unpark(Editor);
     platform::services().appWindows().bringToFront(Editor);
+}
+
+void TTrayForm::runCommand(Command command)
+{
+    // A desktop hotkey leaves the focus in the user's window: the capture
+    // copies from it rather than from whichever window is on top.
+    m_commandTarget = platform::services().windows().activeWindow();
+    PopupMenu1Popup(); // as opening the menu does
+    switch (command) {
+    case Command::Print:
+        Quillet1->trigger();
+        break;
+    case Command::Save:
+        SaveSelection1->trigger();
+        break;
+    case Command::Edit:
+        Edit->trigger();
+        break;
+    case Command::View:
+        ViewEditor1->trigger();
+        break;
+    case Command::Options:
+        Test11->trigger();
+        break;
+    case Command::Run:
+    case Command::Help:
+    case Command::Version:
+        break;
+    }
+    m_commandTarget = 0;
 }
 
 void TTrayForm::ViewEditor1Click()

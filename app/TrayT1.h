@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CommandLine.h"
 #include "platform/DesktopWindows.h"
 
 #include <QString>
@@ -37,11 +38,14 @@ extern bool WindowActivated;   // the capture has activated the user's window
 class TTrayForm : public QWidget {
     Q_OBJECT
 public:
-    explicit TTrayForm(QWidget *parent = nullptr);
+    // `command` is what this copy was started for: a later copy passes an
+    // action command on to the copy already running.
+    explicit TTrayForm(QWidget *parent = nullptr, Command command = Command::Run);
     ~TTrayForm() override;
 
     // True when another copy was already running: this copy asked it to come
-    // forward and must end at once, before any further form is created.
+    // forward (or to run its command) and must end at once, before any
+    // further form is created.
     bool isSecondCopy() const { return m_secondCopy; }
 
     std::unique_ptr<platform::TrayIcon> TrayIcon1;
@@ -99,6 +103,10 @@ public slots:
     // on screen when it is parked.
     void showEditor();
 
+    // Runs an action command of the command line as its tray menu item
+    // would run; a capture copies from the window that has the focus now.
+    void runCommand(Command command);
+
 public:
     // Writes the editor's document to `fileName` as rich text or plain text,
     // first merging it with the file's old content when SaveAnswer is
@@ -141,8 +149,18 @@ private:
     void askSelectionTitle();
     void addTitleLines();
     void reportNothingCopied();
+    // Puts the selection of the activated window on the clipboard the way
+    // its kind of program copies.
+    void copySelection();
+    // Pastes the clipboard into the editor (title lines first, blanks trimmed).
+    void pasteCapture();
 
     bool m_secondCopy = false;
+    // The window the capture activated, or 0.
+    platform::WindowHandle m_userWindow = 0;
+    // The window a command's capture copies from, taken when the command
+    // arrived; 0 outside a command.
+    platform::WindowHandle m_commandTarget = 0;
     platform::SingleInstance *m_instance = nullptr;
     QWidget *m_lastActive = nullptr;
 };

@@ -2,27 +2,50 @@
 
 #include "TrayT1.h"
 
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 
 Tprintit *printit = nullptr;
 
-Tprintit::Tprintit(QWidget *parent)
-    : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+namespace {
+
+constexpr int ClientWidth = 153;
+constexpr int ClientHeight = 53;
+constexpr int CaptionPadding = 3; // above and below the caption's text
+constexpr int CaptionIndent = 6;
+
+QFont captionFont(QFont font)
+{
+    font.setBold(true);
+    return font;
+}
+
+} // namespace
+
+Tprintit::Tprintit(QWidget *parent) : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint)
 {
     setObjectName(QStringLiteral("printit"));
     setWindowTitle(QStringLiteral("Printing ..."));
-    setFixedSize(153, 53);
+    const int caption = captionRect().height();
+    setFixedSize(ClientWidth, caption + ClientHeight);
     CancelButton = new QPushButton(QStringLiteral("Cancel Print Job"), this);
     CancelButton->setObjectName(QStringLiteral("CancelButton"));
-    CancelButton->setGeometry(16, 8, 117, 34);
+    CancelButton->setGeometry(16, caption + 8, 117, 34);
     CancelButton->setDefault(true);
     connect(CancelButton, &QPushButton::clicked, this, &Tprintit::CancelButtonClick);
 }
 
 Tprintit::~Tprintit() = default;
+
+QRect Tprintit::captionRect() const
+{
+    return QRect(0, 0, ClientWidth,
+                 QFontMetrics(captionFont(font())).height() + 2 * CaptionPadding);
+}
 
 void Tprintit::CancelButtonClick()
 {
@@ -46,4 +69,19 @@ void Tprintit::showEvent(QShowEvent *event)
     move(screen.center() - QPoint(width() / 2, height() / 2));
     CancelButton->setFocus();
     QWidget::showEvent(event);
+}
+
+void Tprintit::paintEvent(QPaintEvent *)
+{
+    // A title strip in the colours of a selected item, and a thin edge that
+    // sets the window off from whatever lies behind it.
+    QPainter painter(this);
+    const QRect caption = captionRect();
+    painter.fillRect(caption, palette().color(QPalette::Active, QPalette::Highlight));
+    painter.setPen(palette().color(QPalette::Active, QPalette::HighlightedText));
+    painter.setFont(captionFont(font()));
+    painter.drawText(caption.adjusted(CaptionIndent, 0, -CaptionIndent, 0),
+                     Qt::AlignLeft | Qt::AlignVCenter, windowTitle());
+    painter.setPen(palette().color(QPalette::Active, QPalette::Dark));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }

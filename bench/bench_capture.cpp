@@ -2,25 +2,30 @@
 //
 //   tests/harness/x11-session.sh build-rel/bench/bench_capture [runs]
 //
-// Starts the program's forms in a temporary program folder and the tests'
-// selection source as the user's window, then runs the capture (as the print
-// and save actions do, so the editor stays hidden) with several action wait
-// times. For each it reports the wall time of the whole capture and the
-// process's CPU time over it, and the CPU share of the bare wait loop.
+// Starts the program's forms in a temporary program folder and, one after
+// the other, real programs as the user's window: the tests' selection
+// source, mousepad and Firefox ESR (when installed). For each it runs
+// "&Edit this now!" (the editor is shown at the end) with the default
+// action wait time of 1000 ms and reports the wall time from the menu
+// command to the editor shown, and the process's CPU time over it. Beside
+// them: a capture with nothing selected, which waits the whole wait time,
+// and the bare wait loop.
 
 #include "app/QuilletApplication.h"
 #include "app/Startup.h"
 #include "app/TrayT1.h"
 #include "editor/edits.h"
-#include "platform/DesktopWindows.h"
 #include "platform/ProgramFolder.h"
 #include "platform/RichEdit.h"
-#include "platform/Services.h"
 #include "platform/WaitLoop.h"
+#include "tests/support/Firefox.h"
+#include "tests/support/Mousepad.h"
+#include "tests/support/SelectionSource.h"
 
+#include <QAction>
 #include <QDialog>
 #include <QElapsedTimer>
-#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -66,6 +71,37 @@ protected:
     }
 };
 
+int failures = 0;
+
+// Runs the capture `runs` times, `select` before each, and prints one line.
+void report(const char *source, int runs, const std::function<void()> &select,
+            const QString &expected)
+{
+    QList<double> walls;
+    double wallSum = 0;
+    double cpuSum = 0;
+    int failed = 0;
+    for (int i = 0; i < runs; ++i) {
+        Editor->hide();
+        select();
+        CaptureStatus.clear();
+        const Sample s = measure([] { TrayForm->Edit->trigger(); });
+        const bool copied = CaptureStatus != QLatin1String("stop") &&
+                            Editor->memo->toPlainText().contains(expected);
+        if (!copied || !Editor->isVisible())
+            ++failed;
+        walls.append(s.wallMs);
+        wallSum += s.wallMs;
+        cpuSum += s.cpuMs;
+    }
+    std::sort(walls.begin(), walls.end());
+    std::printf("%-26s %6d %6d %10.1f %10.1f %8.2f %7d\n", source, WaitTime, runs, walls[runs / 2],
+                walls.last(), 100.0 * cpuSum / wallSum, failed);
+    std::fflush(stdout);
+    if (!expected.isEmpty())
+        failures += failed;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -77,57 +113,55 @@ int main(int argc, char **argv)
     platform::setProgramFolderForTesting(folder.path());
     if (createForms() != -1)
         return 1;
-
-    QProcess source;
-    source.start(QStringLiteral(SELECTION_SOURCE),
-                 {QStringLiteral("--title"), QStringLiteral("Bench source"),
-                  QStringLiteral("--text"), QStringLiteral("A line of selected text to capture.")});
-    if (!source.waitForReadyRead(20000))
-        return 1;
-    const platform::WindowHandle window = source.readLine().trimmed().toULongLong();
-    QElapsedTimer mapped;
-    mapped.start();
-    while (!platform::services().windows().isVisible(window) && mapped.elapsed() < 20000)
-        platform::waitMs(10);
+    WaitTime = 1000;
 
     // A capture that got nothing shows its error box; close it as soon as
     // it is shown (the failure is counted) so the run goes on.
     ErrorBoxCloser closer;
     app.installEventFilter(&closer);
 
-    std::printf("%-8s %-6s %12s %12s %12s %10s %8s\n", "wait", "runs", "median ms", "max ms",
-                "over wait", "CPU %", "failed");
-    int failures = 0;
-    for (const int wait : {0, 250, 1000, 3500}) {
-        WaitTime = wait;
-        QList<double> walls;
-        double wallSum = 0;
-        double cpuSum = 0;
-        int failed = 0;
-        for (int i = 0; i < runs; ++i) {
-            CaptureStatus = QStringLiteral("no");
-            const Sample s = measure([] { TrayForm->EditClick(); });
-            if (CaptureStatus == QLatin1String("stop") ||
-                Editor->memo->toPlainText() != QLatin1String("A line of selected text to capture."))
-                ++failed;
-            walls.append(s.wallMs);
-            wallSum += s.wallMs;
-            cpuSum += s.cpuMs;
+    std::printf("%-26s %6s %6s %10s %10s %8s %7s\n", "source", "wait", "runs", "median ms",
+                "max ms", "CPU %", "failed");
+    const QString line = QStringLiteral("A line of selected text to capture.");
+    {
+        SelectionSource source({QStringLiteral("--title"), QStringLiteral("Bench source"),
+                                QStringLiteral("--text"), line});
+        if (!source.waitForWindow())
+            return 1;
+        report(
+            "selection source", runs, [] {}, line);
+    }
+    {
+        Mousepad mousepad(line.toUtf8());
+        if (mousepad.waitForWindow())
+            report(
+                "mousepad", runs, [&] { mousepad.selectAll(); }, line);
+        else
+            std::printf("mousepad did not start\n");
+    }
+    if (!QStandardPaths::findExecutable(QStringLiteral("firefox-esr")).isEmpty()) {
+        Firefox firefox(QStringLiteral(BROWSER_PAGE));
+        if (firefox.waitForPage(QStringLiteral("Browser capture"))) {
+            // The first copy of a freshly started browser is slow; not counted.
+            firefox.selectAll();
+            TrayForm->Edit->trigger();
+            report(
+                "Firefox ESR (rich page)", runs, [&] { firefox.selectAll(); },
+                QStringLiteral("Styled span"));
         }
-        std::sort(walls.begin(), walls.end());
-        std::printf("%-8d %-6d %12.1f %12.1f %12.1f %10.2f %8d\n", wait, runs, walls[runs / 2],
-                    walls.last(), walls.last() - wait, 100.0 * cpuSum / wallSum, failed);
-        if (wait > 0)
-            failures += failed;
+    }
+    {
+        SelectionSource nothing({QStringLiteral("--title"), QStringLiteral("Nothing"),
+                                 QStringLiteral("--no-selection")});
+        if (nothing.waitForWindow())
+            report(
+                "nothing selected (full)", std::min(runs, 3), [] {}, QString());
     }
 
     const Sample idle = measure([] { platform::waitMs(2000); });
     std::printf("bare wait loop of 2000 ms: %.1f ms, CPU %.2f %%\n", idle.wallMs,
                 100.0 * idle.cpuMs / idle.wallMs);
-    std::printf("failed captures with a wait above 0: %d\n", failures);
-
-    source.terminate();
-    source.waitForFinished();
+    std::printf("failed captures: %d\n", failures);
     destroyForms();
     return failures ? 1 : 0;
 }

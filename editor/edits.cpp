@@ -62,6 +62,17 @@ QToolButton *flatButton(QWidget *parent, const char *name, int left, const QStri
     return b;
 }
 
+// The toolbar's text fields: a narrow sans serif at 8 points, the size the
+// 127-pixel font box is laid out for, so that a face name as long as "Times
+// New Roman" shows whole. ("Arial" is matched by a metric-compatible face
+// where it is not installed.)
+QFont toolbarFieldFont()
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSize(8);
+    return font;
+}
+
 } // namespace
 
 // --- TEditor ---------------------------------------------------------------
@@ -169,11 +180,13 @@ void TEditor::buildToolbar()
     FontName->setMaxVisibleItems(20);
     FontName->setFocusPolicy(Qt::ClickFocus);
     FontName->setGeometry(256, 4, 127, ToolbarHeight - 8);
+    FontName->setFont(toolbarFieldFont());
 
     FontSize = new QLineEdit(QStringLiteral("0"), bar);
     FontSize->setObjectName(QStringLiteral("FontSize"));
     FontSize->setFocusPolicy(Qt::ClickFocus);
     FontSize->setGeometry(387, 4, 23, ToolbarHeight - 8);
+    FontSize->setFont(toolbarFieldFont());
     FontSize->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     FontSize->setTextMargins(0, 0, 0, 0);
 

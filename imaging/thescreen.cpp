@@ -3,6 +3,7 @@
 #include "Editscreen.h"
 #include "platform/AppWindows.h"
 #include "platform/InputGrab.h"
+#include "platform/ScreenBackdrop.h"
 #include "platform/ScreenGrab.h"
 #include "platform/Services.h"
 
@@ -107,6 +108,9 @@ TScreenLock::TScreenLock(TEditScreen *owner)
     // Clicks and moves on the label are the window's own: positions are read
     // in screen pixels, wherever they land.
     Label1->setAttribute(Qt::WA_TransparentForMouseEvents);
+    // A window of its own, so it shows over the frozen image when the display
+    // server draws that image.
+    Label1->setAttribute(Qt::WA_NativeWindow);
     Label1->hide();
 }
 
@@ -122,6 +126,9 @@ void TScreenLock::showEvent(QShowEvent *event)
     if (event->spontaneous())
         return;
     m_frozen.setDevicePixelRatio(1);
+    // The server shows the frozen image from the moment the window appears,
+    // and again wherever it is uncovered: nothing of it is painted here.
+    m_backdrop = platform::services().screenGrab().createBackdrop(this, m_frozen);
     setBevel(QRect(m_bevel.topLeft(), QSize(0, 0)), m_bevelVisible);
     // The label's bottom edge on the window's horizontal centre line, centred
     // left to right.
@@ -140,6 +147,7 @@ void TScreenLock::grabInput()
 void TScreenLock::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
+    m_backdrop.reset();
     releaseKeyboard();
     if (m_grabbed)
         platform::services().inputGrab().releaseInput();
@@ -169,6 +177,12 @@ void TScreenLock::setBevel(const QRect &rect, bool visible)
 {
     if (rect == m_bevel && visible == m_bevelVisible)
         return;
+    if (m_backdrop) {
+        m_bevel = rect;
+        m_bevelVisible = visible;
+        m_backdrop->setOutline(visible ? rect : QRect());
+        return;
+    }
     const QRegion before = m_bevelVisible ? outlineRegion(m_bevel) : QRegion();
     m_bevel = rect;
     m_bevelVisible = visible;
@@ -183,6 +197,9 @@ void TScreenLock::setBevel(const QRect &rect, bool visible)
 
 void TScreenLock::paintEvent(QPaintEvent *event)
 {
+    // The backdrop covers the whole window.
+    if (m_backdrop)
+        return;
     QPainter painter(this);
     // Draw in screen pixels: the frozen image one to one, the outline one
     // screen pixel wide.

@@ -7,9 +7,14 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class QLabel;
 class TEditScreen;
+
+namespace platform {
+class ScreenBackdrop;
+}
 
 // What a completed screen capture needs from the tray core, which fills it in
 // at start-up: its capture markers (`CaptureStatus` "no" means an action
@@ -41,6 +46,8 @@ public:
 
     // The screen to show, one image pixel per screen pixel.
     void setFrozenImage(const QImage &frozen) { m_frozen = frozen; }
+    // Whether the display server shows it (else this window paints it).
+    bool serverShowsFrozenImage() const { return m_backdrop != nullptr; }
     // Takes the keyboard and the pointer once the window is shown, waiting
     // until it is on screen; they are given back when it hides.
     void grabInput();
@@ -74,6 +81,9 @@ private:
 
     TEditScreen *m_editor;
     QImage m_frozen;
+    // The frozen image as the display server shows it while the window is
+    // shown; without it the window paints the image itself.
+    std::unique_ptr<platform::ScreenBackdrop> m_backdrop;
     bool m_selecting = false;
     QPoint m_anchor;
     QRect m_bevel;

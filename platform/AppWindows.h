@@ -23,6 +23,11 @@ public:
     // prevention lets it through.
     virtual void bringToFront(QWidget *window) = 0;
 
+    // Asks the window manager for a title bar on `window` whose only button
+    // is close: no minimise, no maximise. Call it before the window is first
+    // shown; window managers read it when they take the window on.
+    virtual void offerOnlyCloseButton(QWidget *window) = 0;
+
     // Brings the taskbar entry up (minimised, then restored, so that the
     // desktop shows it in front) and then `window`, when given, to the front.
     void bringForward(QWidget *window = nullptr)

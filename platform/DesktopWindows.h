@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 namespace platform {
@@ -35,6 +36,9 @@ public:
     virtual bool isOwnWindow(WindowHandle window) = 0;
 
     virtual QString title(WindowHandle window) = 0;
+    // The window's class hint (on X11 WM_CLASS): the instance name, then the
+    // class name; empty when it has none.
+    virtual QStringList windowClass(WindowHandle window) = 0;
 
     // Makes `window` the active window with the keyboard focus, raising it.
     // Returns true when the focus is known to have arrived.

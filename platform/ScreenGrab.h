@@ -1,8 +1,14 @@
 #pragma once
 
+#include "ScreenBackdrop.h"
+
 #include <QImage>
 #include <QPoint>
 #include <QRect>
+
+#include <memory>
+
+class QWidget;
 
 namespace platform {
 
@@ -25,6 +31,18 @@ public:
 
     // Where the mouse pointer is now.
     virtual QPoint cursorPos() = 0;
+
+    // Has the display server show `image` in `window` (a native top-level
+    // window of ours, not yet shown), one image pixel per window pixel from
+    // its top-left corner, under its native child windows. Null when the
+    // server cannot (then the window paints the image itself): by default, and
+    // for an image not in the display's own pixel format as grab() gives it.
+    virtual std::unique_ptr<ScreenBackdrop> createBackdrop(QWidget *window, const QImage &image)
+    {
+        Q_UNUSED(window);
+        Q_UNUSED(image);
+        return nullptr;
+    }
 };
 
 } // namespace platform

@@ -1,16 +1,18 @@
 #include "SingleInstance.h"
 
+#include "InstanceSocket.h"
+
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QRegularExpression>
-
-#include <unistd.h>
 
 namespace platform {
 
 namespace {
 constexpr int ConnectTimeoutMs = 1000;
-const QByteArray ActivateMessage = "activate\n";
+const QByteArray ActivateMessage = "activate";
+// A request for the running copy: this prefix, the request, a line break.
+const QByteArray RequestPrefix = "run ";
 } // namespace
 
 SingleInstance::SingleInstance(QObject *parent) : QObject(parent) {}
@@ -19,23 +21,27 @@ SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::defaultKey()
 {
-    QString display = qEnvironmentVariable("DISPLAY");
-    display.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_.-]")), QStringLiteral("_"));
-    return QStringLiteral("quillet-%1-%2").arg(getuid()).arg(display);
+    // A full path, so that the socket does not depend on where Qt puts
+    // named sockets: the launcher finds it by the same rule.
+    return QFile::decodeName(QByteArray::fromStdString(instanceSocketPath()));
 }
 
-bool SingleInstance::claim(const QString &key)
+bool SingleInstance::pass(const QString &key, const QByteArray &request)
 {
-    {
-        QLocalSocket probe;
-        probe.connectToServer(key);
-        if (probe.waitForConnected(ConnectTimeoutMs)) {
-            probe.write(ActivateMessage);
-            probe.waitForBytesWritten(ConnectTimeoutMs);
-            probe.disconnectFromServer();
-            return false;
-        }
-    }
+    QLocalSocket probe;
+    probe.connectToServer(key);
+    if (!probe.waitForConnected(ConnectTimeoutMs))
+        return false;
+    probe.write((request.isEmpty() ? ActivateMessage : RequestPrefix + request) + '\n');
+    probe.waitForBytesWritten(ConnectTimeoutMs);
+    probe.disconnectFromServer();
+    return true;
+}
+
+bool SingleInstance::claim(const QString &key, const QByteArray &request)
+{
+    if (pass(key, request))
+        return false;
 
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
@@ -49,8 +55,13 @@ bool SingleInstance::claim(const QString &key)
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket *socket = m_server->nextPendingConnection()) {
             auto readRequest = [this, socket] {
-                if (socket->readAll().contains(ActivateMessage.trimmed()))
-                    emit activationRequested();
+                while (socket->canReadLine()) {
+                    const QByteArray line = socket->readLine().trimmed();
+                    if (line == ActivateMessage)
+                        emit activationRequested();
+                    else if (line.startsWith(RequestPrefix))
+                        emit requestReceived(line.mid(RequestPrefix.size()));
+                }
             };
             connect(socket, &QLocalSocket::readyRead, this, readRequest);
             if (socket->bytesAvailable() > 0)

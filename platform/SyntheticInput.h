@@ -19,8 +19,14 @@ public:
     // One press of the key with Windows virtual-key code `key` (0x43 is "C",
     // 9 Tab, 36 Home), with the modifiers down around it: modifiers down in the
     // order Ctrl, Shift, Alt; the key down; the key up; modifiers up in reverse
-    // order; no pause between the events.
+    // order; no pause between the events. Modifier keys still held down on the
+    // keyboard are released first and pressed again afterwards, so the press
+    // arrives with exactly `modifiers`.
     virtual void PostKeyEx32(quint16 key, quint8 modifiers, bool extended) = 0;
+
+    // True while any modifier key (Shift, Ctrl, Alt, AltGr, Super, ...) is down
+    // on the keyboard.
+    virtual bool modifiersDown() = 0;
 };
 
 } // namespace platform

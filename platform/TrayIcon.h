@@ -28,6 +28,9 @@ public:
     virtual bool isActive() const = 0;
     // Where the icon is on screen, or an empty rectangle when it is not docked.
     virtual QRect geometry() const = 0;
+    // True when the desktop has a notification area to show the icon in. An
+    // active icon docks by itself when a notification area appears later.
+    virtual bool hostAvailable() const = 0;
 
 signals:
     void clicked();

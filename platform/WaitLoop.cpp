@@ -31,4 +31,17 @@ void waitMs(int milliseconds)
     }
 }
 
+bool waitUntil(int milliseconds, const std::function<bool()> &done, int pollMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        const qint64 left = milliseconds - clock.elapsed();
+        if (left <= 0)
+            return false;
+        waitMs(static_cast<int>(qMin<qint64>(left, qMax(1, pollMs))));
+    }
+    return true;
+}
+
 } // namespace platform

@@ -8,9 +8,9 @@
 set -eu
 
 run_pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev
-          libxtst-dev libxext-dev libxrandr-dev libjpeg62-turbo-dev fonts-liberation
+          libxtst-dev libxext-dev libxrandr-dev libxfixes-dev libjpeg62-turbo-dev fonts-liberation
           fonts-dejavu-core xdg-utils)
-test_pkgs=(desktop-file-utils xvfb xauth openbox trayer xdotool x11-utils xterm poppler-utils mousepad xclip
+test_pkgs=(desktop-file-utils xvfb xauth openbox trayer xdotool x11-utils xterm xfce4-terminal poppler-utils mousepad xclip
            libreoffice-writer-nogui cups printer-driver-cups-pdf
            giflib-tools imagemagick python3-pil firefox-esr gifsicle
            libjpeg-turbo-progs)

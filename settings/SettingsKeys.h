@@ -72,6 +72,13 @@ inline constexpr FlagKey WordWrapAtExit{"Settings", "wrap", "aye"};
 // "yes" in screen mode; any text counts as screen mode.
 inline constexpr FlagKey ScreenCapture{"storage", "screencap", "yes"};
 
+// --- Terminal windows -----------------------------------------------------------
+
+// Window classes (WM_CLASS) the capture treats as terminals, beyond those it
+// knows: separated by commas, semicolons or blanks; a class followed by
+// ":primary" has no copy key and gives its highlighted text instead.
+inline constexpr StringKey TerminalClasses{"Terminals", "classes", ""};
+
 // --- The editor's window rectangle (outer frame, screen pixels) -----------------
 
 // A left edge of this value means no rectangle is stored.

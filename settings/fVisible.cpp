@@ -38,6 +38,8 @@ TViewableForm::TViewableForm(int waitTime, QWidget *parent)
 {
     setWindowTitle(QStringLiteral("Quillet! Options"));
     setFixedSize(354, 306);
+    // Minimise from any source acts as Close; the title bar offers close alone.
+    platform::services().appWindows().offerOnlyCloseButton(this);
     move(x(), 107);
     // A tool window is seldom the active one; its hints show all the same.
     setAttribute(Qt::WA_AlwaysShowToolTips);

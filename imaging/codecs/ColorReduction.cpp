@@ -30,7 +30,10 @@ public:
         m_reducible.fill(-1);
     }
 
-    void add(QRgb pixel)
+    // Adds `count` pixels of one colour, as many single additions would:
+    // only the first of them can create nodes, the others reach an existing
+    // leaf, and which node a reduction merges does not depend on counts.
+    void add(QRgb pixel, quint64 count)
     {
         const int red = qRed(pixel), green = qGreen(pixel), blue = qBlue(pixel);
         int level = 0;
@@ -56,10 +59,10 @@ public:
             m_path[++level] = node;
         }
         Node &leaf = m_nodes[node];
-        ++leaf.count;
-        leaf.red += red;
-        leaf.green += green;
-        leaf.blue += blue;
+        leaf.count += count;
+        leaf.red += count * quint64(red);
+        leaf.green += count * quint64(green);
+        leaf.blue += count * quint64(blue);
         m_lastPixel = pixel;
         m_pathLevel = level;
         m_pathValid = true;
@@ -168,50 +171,90 @@ private:
     std::array<int, MaxDepth + 1> m_path{};
 };
 
+// The remapping works on the three components of a pixel at once: four
+// 16-bit lanes holding blue, green, red and a spare lane (bytes 0, 1, 2 and 3
+// of a QRgb, widened). The spare lane only ever carries small values and its
+// results are never used.
+using Lanes = qint16 __attribute__((vector_size(8)));
+using LaneBytes = quint8 __attribute__((vector_size(8)));
+
+Lanes widen(quint32 bytes)
+{
+    const LaneBytes narrow = std::bit_cast<LaneBytes>(quint64(bytes));
+    return std::bit_cast<Lanes>(
+        __builtin_shufflevector(narrow, LaneBytes{}, 0, 8, 1, 8, 2, 8, 3, 8));
+}
+
+quint64 bitsOf(Lanes lanes)
+{
+    return std::bit_cast<quint64>(lanes);
+}
+
+Lanes lanesOf(quint64 bits)
+{
+    return std::bit_cast<Lanes>(bits);
+}
+
 // Nearest palette entry for a colour, cached in 32,768 cells of 5 bits per
 // component (blue highest, then green, then red). Each cell starts with the
 // first entry whose colour lies in it; an empty cell is filled by the first
-// query that reaches it.
+// query that reaches it. A cell holds the entry itself in the lanes' layout
+// (blue, green, red, index) and seven times its colour, so one load gives the
+// index, the colour the error is measured against and the share of that error
+// the next pixel of the row takes.
 class ColourLookup {
 public:
-    explicit ColourLookup(const QVector<QRgb> &palette) : m_size(int(palette.size()))
+    struct Cell {
+        quint64 entry;
+        Lanes seven;
+    };
+
+    explicit ColourLookup(const QVector<QRgb> &palette)
+        : m_size(int(palette.size())), m_cells(32768)
     {
-        m_cells.fill(-1);
         for (int i = 0; i < m_size; ++i) {
-            const QRgb c = palette[i];
-            m_entries[i] = {qRed(c), qGreen(c), qBlue(c)};
-            qint16 &cell = m_cells[cellOf(qRed(c), qGreen(c), qBlue(c))];
-            if (cell < 0)
-                cell = qint16(i);
+            const quint64 entry = bitsOf(widen((palette[i] & 0xffffffu) | quint32(i) << 24));
+            m_entries[i] = {entry, 7 * lanesOf(entry)};
+        }
+        // Every filled cell holds one of m_entries; entry 0 with its blue
+        // changed is none of them, as its index says 0 and its colour differs.
+        m_empty = m_entries[0].entry ^ 1u;
+        std::fill(m_cells.begin(), m_cells.end(), Cell{m_empty, Lanes{}});
+        for (int i = 0; i < m_size; ++i) {
+            Cell &cell = m_cells[cellOf(m_entries[i].entry)];
+            if (cell.entry == m_empty)
+                cell = m_entries[i];
         }
     }
 
-    int operator()(int red, int green, int blue)
+    // The entry for a colour given as lanes of 0 to 255.
+    const Cell &operator()(quint64 colour)
     {
-        qint16 &cell = m_cells[cellOf(red, green, blue)];
-        if (cell < 0)
-            cell = qint16(nearest(red, green, blue));
+        Cell &cell = m_cells[cellOf(colour)];
+        if (cell.entry == m_empty) [[unlikely]]
+            cell = m_entries[nearest(colour)];
         return cell;
     }
 
-    int red(int index) const { return m_entries[index][0]; }
-    int green(int index) const { return m_entries[index][1]; }
-    int blue(int index) const { return m_entries[index][2]; }
+    static int index(quint64 entry) { return int(entry >> 48); }
 
 private:
-    static int cellOf(int red, int green, int blue)
+    // The cell of a colour: the top five bits of each component side by
+    // side, red in bits 0-4, green in 5-9, blue in 10-14.
+    static int cellOf(quint64 colour)
     {
-        return (blue >> 3) << 10 | (green >> 3) << 5 | (red >> 3);
+        constexpr quint64 Top5 = 0xf8ull | 0xf8ull << 16 | 0xf8ull << 32;
+        const quint64 top = colour & Top5;
+        return int((top >> 35 | top >> 14 | top << 7) & 0x7fff);
     }
 
-    int nearest(int red, int green, int blue) const
+    int nearest(quint64 colour) const
     {
         int best = 0;
         int bestDistance = INT_MAX;
         for (int i = 0; i < m_size; ++i) {
-            const auto &e = m_entries[i];
-            const int distance =
-                std::abs(red - e[0]) + std::abs(green - e[1]) + std::abs(blue - e[2]);
+            const Lanes d = lanesOf(colour) - lanesOf(m_entries[i].entry);
+            const int distance = std::abs(d[0]) + std::abs(d[1]) + std::abs(d[2]);
             if (distance < bestDistance) {
                 bestDistance = distance;
                 best = i;
@@ -221,34 +264,47 @@ private:
     }
 
     const int m_size;
-    std::array<qint16, 32768> m_cells;
-    std::array<std::array<int, 3>, MaxPaletteSize> m_entries{};
+    std::vector<Cell> m_cells;
+    std::array<Cell, MaxPaletteSize> m_entries{};
+    quint64 m_empty = 0;
 };
 
-// Error diffusion of one colour component along a row, in sixteenths: Cur
-// carries 7/16 to the next pixel of the row; the error array, addressed by the
-// running position, collects 3/16, 5/16 and 1/16 for the next row.
-struct Diffusion {
-    int cur = 0;
-    int below = 0;
-    int belowPrev = 0;
+// One row, from left to right (Step 1) or right to left (Step -1), with error
+// diffusion in sixteenths per component: Cur carries 7/16 to the next pixel of
+// the row; the error array, addressed by the running position, collects 3/16,
+// 5/16 and 1/16 for the next row. `errors` points at the array entry of the
+// row's first pixel; the entry after its last pixel takes the row's remaining
+// error. Sums of a few weighted differences of at most 255 fit 16 bits.
+template <int Step>
+void remapRow(const QRgb *source, uchar *target, Lanes *errors, int width, ColourLookup &lookup)
+{
+    const Lanes zero{}, rounding{8, 8, 8, 8}, low4{15, 15, 15, 15}, top{255, 255, 255, 255};
+    Lanes cur{}, below{}, belowPrev{};
+    int x = Step > 0 ? 0 : width - 1;
+    for (int i = 0; i < width; ++i, x += Step, errors += Step) {
+        // (E[p] + Cur + 8) div 16, truncated toward zero, added and clamped;
+        // the array holds E[p] + 8.
+        const Lanes stored = *errors;
+        const Lanes sum = stored + cur;
+        Lanes value = widen(source[x] & 0xffffffu) + ((sum + ((sum >> 15) & low4)) >> 4);
+        value = value < zero ? zero : value;
+        value = value > top ? top : value;
 
-    int corrected(int value, int stored) const
-    {
-        return std::clamp(value + (stored + cur + 8) / 16, 0, 255);
+        const ColourLookup::Cell &cell = lookup(bitsOf(value));
+        target[x] = uchar(ColourLookup::index(cell.entry));
+        const Lanes diff = value - lanesOf(cell.entry);
+        // Cur = 7 * diff; the part from this pixel's colour is ready while
+        // the lookup runs, so only the entry's part waits for it.
+        cur = 7 * value - cell.seven;
+        // A component that took its entry exactly passes nothing on and
+        // leaves the error array and the values for the next row as they are.
+        const Lanes keep = diff == zero;
+        *errors = keep ? stored : belowPrev + 3 * diff + rounding;
+        belowPrev = keep ? belowPrev : below + 5 * diff;
+        below = keep ? below : diff;
     }
-    // A pixel that took its entry exactly passes nothing on and leaves the
-    // error array and the values for the next row as they are. Written without
-    // branches: dithered pixels make that test unpredictable.
-    void spread(int diff, int &stored)
-    {
-        const int keep = -int(diff == 0); // all bits set when diff is 0
-        stored = (stored & keep) | ((belowPrev + 3 * diff) & ~keep);
-        belowPrev = (belowPrev & keep) | ((below + 5 * diff) & ~keep);
-        below = (below & keep) | diff;
-        cur = 7 * diff;
-    }
-};
+    *errors = belowPrev + rounding;
+}
 
 } // namespace
 
@@ -264,8 +320,15 @@ QVector<QRgb> BuildOptimizedPalette(const QList<QImage> &images, int colours, in
         RgbRows rows(image);
         for (int y = 0; y < rows.height(); ++y) {
             const QRgb *row = rows.row(y);
-            for (int x = 0; x < rows.width(); ++x)
-                tree.add(row[x]);
+            const int width = rows.width();
+            for (int x = 0; x < width;) {
+                const QRgb pixel = row[x];
+                int end = x + 1;
+                while (end < width && ((row[end] ^ pixel) & 0xffffffu) == 0)
+                    ++end;
+                tree.add(pixel, quint64(end - x));
+                x = end;
+            }
         }
     }
     return tree.palette();
@@ -285,33 +348,15 @@ QImage RemapToPalette(const QImage &image, const QVector<QRgb> &palette)
     result.setColorTable(palette);
 
     ColourLookup lookup(palette);
-    struct Stored {
-        int red = 0, green = 0, blue = 0;
-    };
-    std::vector<Stored> errors(size_t(width) + 2);
+    // Rows alternate in direction; the running position p starts at 0 on the
+    // rows going right and at width + 1 on those going left.
+    std::vector<Lanes> errors(size_t(width) + 2, Lanes{8, 8, 8, 8});
     RgbRows rows(image);
     for (int y = 0; y < height; ++y) {
-        const bool forward = y % 2 == 0;
-        const int step = forward ? 1 : -1;
-        int p = forward ? 0 : width + 1;
-        int x = forward ? 0 : width - 1;
-        Diffusion red, green, blue;
-        const QRgb *source = rows.row(y);
-        uchar *target = result.scanLine(y);
-        for (int i = 0; i < width; ++i, x += step, p += step) {
-            const QRgb pixel = source[x];
-            const int r = red.corrected(qRed(pixel), errors[p].red);
-            const int g = green.corrected(qGreen(pixel), errors[p].green);
-            const int b = blue.corrected(qBlue(pixel), errors[p].blue);
-            const int index = lookup(r, g, b);
-            target[x] = uchar(index);
-            red.spread(r - lookup.red(index), errors[p].red);
-            green.spread(g - lookup.green(index), errors[p].green);
-            blue.spread(b - lookup.blue(index), errors[p].blue);
-        }
-        errors[p].red = red.belowPrev;
-        errors[p].green = green.belowPrev;
-        errors[p].blue = blue.belowPrev;
+        if (y % 2 == 0)
+            remapRow<1>(rows.row(y), result.scanLine(y), errors.data(), width, lookup);
+        else
+            remapRow<-1>(rows.row(y), result.scanLine(y), errors.data() + width + 1, width, lookup);
     }
     return result;
 }

@@ -54,6 +54,11 @@ QRect QtTrayIcon::geometry() const
     return m_icon.geometry();
 }
 
+bool QtTrayIcon::hostAvailable() const
+{
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
 bool QtTrayIcon::isEmbeddedIconWidget(QObject *object) const
 {
     return object->isWidgetType() && object->objectName() == QLatin1String(EmbeddedIconName);

@@ -21,6 +21,7 @@ public:
     void setActive(bool active) override;
     bool isActive() const override;
     QRect geometry() const override;
+    bool hostAvailable() const override;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -14,6 +14,7 @@ public:
     void restoreTaskbarEntry() override {}
 
     void bringToFront(QWidget *window) override;
+    void offerOnlyCloseButton(QWidget *window) override;
 };
 
 } // namespace platform

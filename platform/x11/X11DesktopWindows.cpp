@@ -315,6 +315,24 @@ QString X11DesktopWindows::title(WindowHandle window)
     return QString::fromLatin1(bytes(dpy, window, XA_WM_NAME, XA_STRING));
 }
 
+QStringList X11DesktopWindows::windowClass(WindowHandle window)
+{
+    Display *dpy = x11::display();
+    if (!dpy || !window)
+        return {};
+    x11::ErrorTrap trap(dpy);
+    XClassHint hint{};
+    if (!XGetClassHint(dpy, window, &hint))
+        return {};
+    QStringList names{QString::fromLocal8Bit(hint.res_name ? hint.res_name : ""),
+                      QString::fromLocal8Bit(hint.res_class ? hint.res_class : "")};
+    if (hint.res_name)
+        XFree(hint.res_name);
+    if (hint.res_class)
+        XFree(hint.res_class);
+    return names;
+}
+
 bool X11DesktopWindows::activate(WindowHandle window)
 {
     Display *dpy = x11::display();

@@ -21,6 +21,7 @@ public:
     bool isToolWindow(WindowHandle window) override;
     bool isOwnWindow(WindowHandle window) override;
     QString title(WindowHandle window) override;
+    QStringList windowClass(WindowHandle window) override;
     bool activate(WindowHandle window) override;
     WindowHandle activeWindow() override;
 

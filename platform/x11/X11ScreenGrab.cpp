@@ -1,5 +1,7 @@
 #include "X11ScreenGrab.h"
 
+#include "X11ScreenBackdrop.h"
+
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
@@ -8,7 +10,9 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 // Xlib's macros (Bool, Status, ...) clash with Qt's headers: include it last.
 #include "X11Display.h"
@@ -158,6 +162,8 @@ struct X11ScreenGrab::SegmentPool {
     // The segment of the last image that was let go, kept for the next grab:
     // a full-screen grab then neither allocates nor touches fresh pages.
     std::unique_ptr<Segment> spare;
+    // The segments images use now.
+    std::vector<const Segment *> leased;
 
     ~SegmentPool()
     {
@@ -179,6 +185,8 @@ void endLease(void *info)
 {
     std::unique_ptr<Lease> lease(static_cast<Lease *>(info));
     const auto pool = lease->pool.lock();
+    if (pool)
+        std::erase(pool->leased, lease->segment.get());
     if (pool && (!pool->spare || pool->spare->size < lease->segment->size)) {
         if (pool->spare)
             destroySegment(pool->dpy, std::move(pool->spare));
@@ -244,6 +252,20 @@ QPoint X11ScreenGrab::cursorPos()
     XQueryPointer(dpy, DefaultRootWindow(dpy), &rootReturn, &child, &rootX, &rootY, &winX, &winY,
                   &mask);
     return QPoint(rootX, rootY) - primaryMonitor().topLeft();
+}
+
+std::unique_ptr<ScreenBackdrop> X11ScreenGrab::createBackdrop(QWidget *window, const QImage &image)
+{
+    // An image of a grab still in its segment is handed to the server by
+    // the segment's id, without sending its pixels.
+    unsigned long shmSegment = 0;
+    if (m_pool->dpy == x11::display()) {
+        const auto *bits = reinterpret_cast<const char *>(image.constBits());
+        for (const Segment *segment : m_pool->leased)
+            if (segment->info.shmaddr == bits)
+                shmSegment = segment->info.shmseg;
+    }
+    return x11::createScreenBackdrop(window, image, shmSegment);
 }
 
 bool X11ScreenGrab::grab(const QRect &rect, QImage &image)
@@ -314,6 +336,7 @@ bool X11ScreenGrab::grabRootArea(const QRect &area, QImage &image)
                 if (ok) {
                     auto *lease = new Lease{m_pool, nullptr, dpy};
                     uchar *bits = reinterpret_cast<uchar *>(segment->info.shmaddr);
+                    pool.leased.push_back(segment.get());
                     lease->segment = std::move(segment);
                     result = QImage(bits, area.width(), area.height(), header->bytes_per_line,
                                     format, &endLease, lease);

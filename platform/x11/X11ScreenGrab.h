@@ -19,6 +19,7 @@ public:
     QSize screenSize() override;
     bool grab(const QRect &rect, QImage &image) override;
     QPoint cursorPos() override;
+    std::unique_ptr<ScreenBackdrop> createBackdrop(QWidget *window, const QImage &image) override;
 
     // Whether grabs go through shared memory (the extension is there and the
     // server could attach our memory); known after the first grab.

@@ -1,5 +1,7 @@
 #include "X11SyntheticInput.h"
 
+#include <QList>
+
 #include <array>
 #include <utility>
 
@@ -199,6 +201,30 @@ void sendKey(Display *dpy, KeyCode code, bool down)
         XTestFakeKeyEvent(dpy, code, down ? True : False, CurrentTime);
 }
 
+// The modifier keys (Shift, Ctrl and Mod1 to Mod5: Alt, AltGr, Super, ...)
+// that are down on the keyboard now. Lock keys count only while held, as
+// the key state holds pressed keys, not lock states; Caps Lock is left out.
+QList<KeyCode> heldModifierKeys(Display *dpy)
+{
+    QList<KeyCode> held;
+    char keys[32] = {};
+    XQueryKeymap(dpy, keys);
+    XModifierKeymap *map = XGetModifierMapping(dpy);
+    if (!map)
+        return held;
+    for (int modifier = 0; modifier < 8; ++modifier) {
+        if (modifier == LockMapIndex)
+            continue;
+        for (int i = 0; i < map->max_keypermod; ++i) {
+            const KeyCode code = map->modifiermap[modifier * map->max_keypermod + i];
+            if (code && (keys[code / 8] & (1 << (code % 8))) && !held.contains(code))
+                held.append(code);
+        }
+    }
+    XFreeModifiermap(map);
+    return held;
+}
+
 } // namespace
 
 quint8 X11SyntheticInput::keyCodeFor(quint16 key, bool extended)
@@ -218,8 +244,13 @@ void X11SyntheticInput::PostKeyEx32(quint16 key, quint8 modifiers, bool extended
         return;
 
     const KeyboardMap map(dpy);
-    // All four (or more) events are queued and sent in one go: nothing comes
+    // A modifier the user still holds would join the key press (Ctrl+C
+    // arriving as Ctrl+Alt+C): it is released first and pressed again
+    // afterwards. All events are queued and sent in one go: nothing comes
     // between them, as if typed without a pause.
+    const QList<KeyCode> held = heldModifierKeys(dpy);
+    for (const KeyCode code : held)
+        sendKey(dpy, code, false);
     for (const auto &[bit, modifierKey] : ModifierTable) {
         if (modifiers & (1u << bit))
             sendKey(dpy, map.codeOf(modifierKey, false), true);
@@ -231,7 +262,15 @@ void X11SyntheticInput::PostKeyEx32(quint16 key, quint8 modifiers, bool extended
         if (modifiers & (1u << it->first))
             sendKey(dpy, map.codeOf(it->second, false), false);
     }
+    for (auto it = held.rbegin(); it != held.rend(); ++it)
+        sendKey(dpy, *it, true);
     XFlush(dpy);
+}
+
+bool X11SyntheticInput::modifiersDown()
+{
+    Display *dpy = x11::display();
+    return dpy && !heldModifierKeys(dpy).isEmpty();
 }
 
 } // namespace platform

@@ -9,6 +9,7 @@ namespace platform {
 class X11SyntheticInput : public SyntheticInput {
 public:
     void PostKeyEx32(quint16 key, quint8 modifiers, bool extended) override;
+    bool modifiersDown() override;
 
     // The X key code that types the Windows virtual key `key` on the current
     // keyboard map (the "scan code" of a key event), or 0 when no key of the

@@ -11,14 +11,14 @@
 #include "platform/qt/QtPrinter.h"
 #include "richprint/RichPrint.h"
 #include "tests/support/Answerer.h"
-#include "tests/support/Desktop.h"
+#include "tests/support/Firefox.h"
 #include "tests/support/PdfText.h"
 #include "tests/support/TestFolder.h"
 #include "tests/support/WordFormat.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QMessageBox>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextCursor>
@@ -44,58 +44,6 @@ QRectF printedBox(const QList<PdfText::Word> &words, const QString &text)
     }
     return {};
 }
-
-// Firefox ESR with a profile of its own, showing the test page.
-class Firefox {
-public:
-    explicit Firefox(const QString &page)
-    {
-        m_process.setStandardOutputFile(QProcess::nullDevice());
-        m_process.setStandardErrorFile(QProcess::nullDevice());
-        m_process.start(QStringLiteral("firefox-esr"),
-                        {QStringLiteral("--no-remote"), QStringLiteral("--new-instance"),
-                         QStringLiteral("--profile"), m_profile.path(),
-                         QUrl::fromLocalFile(page).toString()});
-    }
-    ~Firefox()
-    {
-        m_process.terminate();
-        if (!m_process.waitForFinished(15000)) {
-            m_process.kill();
-            m_process.waitForFinished();
-        }
-    }
-    // The window shows the page once its title is the page's.
-    bool waitForPage()
-    {
-        return QTest::qWaitFor(
-            [this] {
-                for (const qulonglong w : Desktop::windowsOfClass(QStringLiteral("firefox-esr"))) {
-                    if (Desktop::windowName(w).startsWith(kTitle)) {
-                        m_window = w;
-                        return true;
-                    }
-                }
-                return false;
-            },
-            180000);
-    }
-    // Selects the whole page as a user would: a click into the page, Ctrl+A.
-    void selectAll()
-    {
-        const QRect frame = Desktop::geometry(m_window);
-        Desktop::click(m_window, frame.width() - 40, frame.height() - 40);
-        Desktop::run(QStringLiteral("xdotool"),
-                     {QStringLiteral("windowactivate"), QStringLiteral("--sync"),
-                      QString::number(m_window), QStringLiteral("key"),
-                      QStringLiteral("--clearmodifiers"), QStringLiteral("ctrl+a")});
-    }
-
-private:
-    QTemporaryDir m_profile;
-    QProcess m_process;
-    qulonglong m_window = 0;
-};
 
 } // namespace
 
@@ -137,22 +85,26 @@ void tst_BrowserCapture::pageKeepsItsLook()
     if (QStandardPaths::findExecutable(QStringLiteral("firefox-esr")).isEmpty())
         QSKIP("firefox-esr is not installed");
     Firefox firefox(QStringLiteral(BROWSER_PAGE));
-    QVERIFY2(firefox.waitForPage(), "Firefox did not show the page");
+    QVERIFY2(firefox.waitForPage(kTitle), "Firefox did not show the page");
 
     // Firefox may still be settling its window when the first keys arrive:
     // a capture that finds nothing copied is answered and tried again.
     int tries = 0;
+    QElapsedTimer clock;
     QVERIFY(QTest::qWaitFor(
         [&] {
             ++tries;
             Answerer nothingCopied(QStringLiteral("CaptureErrorBox"),
                                    [](QWidget *w) { static_cast<QMessageBox *>(w)->accept(); });
             firefox.selectAll();
+            clock.start();
             TrayForm->Edit->trigger();
             return Editor->memo->toPlainText().contains(QLatin1String("Styled span"));
         },
         150000));
     qInfo("captured after %d tries", tries);
+    // The capture ended when the copy had arrived, not after the wait time.
+    QVERIFY2(clock.elapsed() < WaitTime, qPrintable(QString::number(clock.elapsed())));
 
     // The editor's default font, Times New Roman 12, for everything the page
     // left open, its multiples for the headings.

@@ -428,7 +428,7 @@ void tst_Options::aboutBox()
     TrayForm->About1Click();
     QVERIFY(QTest::qWaitForWindowExposed(AboutBox));
     QTest::mouseClick(AboutBox, Qt::LeftButton, {}, AboutBox->linkRect().center());
-    QTRY_COMPARE(lastOpened(), TAboutBox::webPage());
+    QTRY_COMPARE(lastOpened(), QStringLiteral(QUILLET_HOMEPAGE));
     QVERIFY(!AboutBox->isVisible());
 }
 

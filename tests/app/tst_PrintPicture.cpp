@@ -20,8 +20,6 @@
 #include <QAction>
 #include <QFontMetrics>
 #include <QPainter>
-#include <QProcess>
-#include <QSet>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
@@ -31,55 +29,11 @@ namespace {
 constexpr int Dpi = 600;
 constexpr int Strip = 150; // the unprintable strip, in printer pixels
 
-// Runs a poppler tool; false when it fails.
-bool run(const QString &program, const QStringList &arguments, QByteArray *out = nullptr)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(60000) || process.exitCode() != 0)
-        return false;
-    if (out)
-        *out = process.readAllStandardOutput();
-    return true;
-}
-
-// The box of the page's non-white pixels below `fromY` (printable-area
-// pixels), rendered at the printer's resolution.
+// The box of the page's non-white pixels below `fromY`, in printable-area
+// pixels at the printer's resolution.
 QRect inkBox(const QString &pdf, int fromY)
 {
-    QTemporaryDir dir;
-    const QString base = dir.filePath(QStringLiteral("page"));
-    if (!run(QStringLiteral("pdftoppm"),
-             {QStringLiteral("-r"), QString::number(Dpi), QStringLiteral("-gray"),
-              QStringLiteral("-singlefile"), pdf, base}))
-        return {};
-    // Binary PGM: "P5", width, height, maximum value, then one byte a pixel.
-    QFile file(base + QStringLiteral(".pgm"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
-    const QList<QByteArray> head = bytes.left(64).simplified().split(' ');
-    const int width = head.value(1).toInt();
-    const int height = head.value(2).toInt();
-    const qsizetype start = bytes.size() - qsizetype(width) * height;
-    if (head.value(0) != "P5" || width <= 0 || height <= 0 || start <= 0)
-        return {};
-    QRect box;
-    for (int y = Strip + fromY; y < height; ++y) {
-        const auto *row =
-            reinterpret_cast<const uchar *>(bytes.constData() + start) + qsizetype(y) * width;
-        int left = -1, right = -1;
-        for (int x = 0; x < width; ++x) {
-            if (row[x] < 240) {
-                if (left < 0)
-                    left = x;
-                right = x;
-            }
-        }
-        if (left >= 0)
-            box |= QRect(left, y, right - left + 1, 1);
-    }
-    return box.translated(-Strip, -Strip);
+    return PdfText::inkBox(pdf, Dpi, Strip + fromY).translated(-Strip, -Strip);
 }
 
 // A picture in dark colours (none near white), with many distinct colours
@@ -186,15 +140,8 @@ void tst_PrintPicture::placement()
     const auto near = [](int a, int b) { return std::abs(a - b) <= 1; };
     QVERIFY2(near(box.left(), expected.left()) && near(box.top(), expected.top()) &&
                  near(box.right(), expected.right()) && near(box.bottom(), expected.bottom()),
-             qPrintable(QStringLiteral("printed at %1,%2 %3x%4, expected %5,%6 %7x%8")
-                            .arg(box.x())
-                            .arg(box.y())
-                            .arg(box.width())
-                            .arg(box.height())
-                            .arg(expected.x())
-                            .arg(expected.y())
-                            .arg(expected.width())
-                            .arg(expected.height())));
+             qPrintable(QStringLiteral("printed at %1, expected %2")
+                            .arg(PdfText::describe(box), PdfText::describe(expected))));
 }
 
 void tst_PrintPicture::titleMovesPicture_data()
@@ -245,11 +192,7 @@ void tst_PrintPicture::tallPictureCutOnOnePageIn256Colours()
     // 50 x 2000 at seven times: 350 x 14000 printer pixels, far taller than
     // the page; thousands of colours.
     const QImage picture = darkPicture(50, 2000, true);
-    QSet<QRgb> source;
-    for (int y = 0; y < picture.height(); ++y)
-        for (int x = 0; x < picture.width(); ++x)
-            source.insert(picture.pixel(x, y));
-    QVERIFY(source.size() > 256);
+    QVERIFY(PdfText::colourCount(picture) > 256);
     printPicture(picture);
 
     // Not shrunk: the full seven times wide, down to the page's bottom edge.
@@ -262,23 +205,14 @@ void tst_PrintPicture::tallPictureCutOnOnePageIn256Colours()
                             .arg(pageHeight)));
 
     // The embedded image is the picture at its own size, in 256 colours at most.
-    QByteArray list;
-    QVERIFY(run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), m_file}, &list));
-    const QList<QByteArray> rows = list.trimmed().split('\n');
-    QCOMPARE(rows.size(), 3); // two heading lines and one image
-    const QList<QByteArray> fields = rows.last().simplified().split(' ');
-    QCOMPARE(fields.value(3).toInt(), 50);
-    QCOMPARE(fields.value(4).toInt(), 2000);
-    const QString prefix = m_dir->filePath(QStringLiteral("img"));
-    QVERIFY(run(QStringLiteral("pdfimages"), {QStringLiteral("-png"), m_file, prefix}));
-    const QImage extracted(prefix + QStringLiteral("-000.png"));
-    QCOMPARE(extracted.size(), picture.size());
-    QSet<QRgb> colours;
-    for (int y = 0; y < extracted.height(); ++y)
-        for (int x = 0; x < extracted.width(); ++x)
-            colours.insert(extracted.pixel(x, y));
-    QVERIFY2(colours.size() <= 256 && colours.size() > 16,
-             qPrintable(QString::number(colours.size())));
+    const QList<PdfText::Image> images = PdfText::images(m_file);
+    QCOMPARE(images.size(), 1);
+    QCOMPARE(images[0].size, picture.size());
+    const QList<QImage> extracted = PdfText::extractImages(m_file, m_dir->path());
+    QCOMPARE(extracted.size(), 1);
+    QCOMPARE(extracted[0].size(), picture.size());
+    const int colours = PdfText::colourCount(extracted[0]);
+    QVERIFY2(colours <= 256 && colours > 16, qPrintable(QString::number(colours)));
 }
 
 void tst_PrintPicture::engineHeaderFontKept()

@@ -2,6 +2,7 @@
 // folder, driven through the session's real notification area with real
 // mouse clicks and key presses.
 #include "tests/support/Desktop.h"
+#include "tests/support/ProgramCopy.h"
 #include "tests/support/TestFolder.h"
 
 #include <QFile>
@@ -10,57 +11,8 @@
 
 #include <memory>
 
-namespace {
-
-class Program {
-public:
-    explicit Program(const TestFolder &folder) : m_folder(folder) {}
-    ~Program() { stop(); }
-
-    void start(const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
-    {
-        m_process.setProcessEnvironment(env);
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(m_folder.file("quillet"), {});
-    }
-    QProcess &process() { return m_process; }
-    void stop()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.terminate();
-            if (!m_process.waitForFinished(5000)) {
-                m_process.kill();
-                m_process.waitForFinished();
-            }
-        }
-    }
-
-private:
-    const TestFolder &m_folder;
-    QProcess m_process;
-};
-
-void installProgram(const TestFolder &folder)
-{
-    QVERIFY(QFile::copy(QStringLiteral(QUILLET_EXE), folder.file("quillet")));
-    QVERIFY(QFile::copy(QStringLiteral(QUILLET_HELP), folder.file("quillet.html")));
-}
-
-qulonglong waitForTrayIcon()
-{
-    QList<qulonglong> icons;
-    [&] { QTRY_VERIFY_WITH_TIMEOUT(!(icons = Desktop::trayIcons()).isEmpty(), 15000); }();
-    return icons.value(0);
-}
-
-qulonglong waitForWindow(const QString &title)
-{
-    QList<qulonglong> found;
-    [&] { QTRY_VERIFY_WITH_TIMEOUT(!(found = Desktop::windowsNamed(title)).isEmpty(), 15000); }();
-    return found.value(0);
-}
-
-} // namespace
+using Desktop::waitForTrayIcon;
+using Desktop::waitForWindow;
 
 class tst_Program : public QObject {
     Q_OBJECT
@@ -76,14 +28,15 @@ private slots:
 
 private:
     std::unique_ptr<TestFolder> m_folder;
-    std::unique_ptr<Program> m_program;
+    std::unique_ptr<ProgramCopy> m_program;
 };
 
 void tst_Program::init()
 {
     m_folder = std::make_unique<TestFolder>();
-    installProgram(*m_folder);
-    m_program = std::make_unique<Program>(*m_folder);
+    m_program = std::make_unique<ProgramCopy>(*m_folder, QStringLiteral(QUILLET_EXE),
+                                              QStringLiteral(QUILLET_HELP));
+    QVERIFY(m_program->ok());
 }
 
 void tst_Program::cleanup()
@@ -136,12 +89,9 @@ void tst_Program::secondCopyBringsFirstForward()
     const qulonglong other = waitForWindow("other program");
     QTRY_COMPARE_WITH_TIMEOUT(Desktop::activeWindow(), other, 10000);
 
-    QProcess second;
-    second.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    second.start(m_folder->file("quillet"), {});
-    QVERIFY(second.waitForFinished(15000));
-    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(second.exitCode(), 0);
+    const ProgramCopy::Run second = m_program->run({});
+    QVERIFY(second.finished);
+    QCOMPARE(second.exitCode, 0);
 
     QTRY_COMPARE_WITH_TIMEOUT(Desktop::activeWindow(), options, 10000);
     QCOMPARE(Desktop::trayIcons().size(), 1);
@@ -162,7 +112,7 @@ void tst_Program::helpOpensTopic()
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("PATH", bin + ":" + env.value("PATH"));
-    m_program->start(env);
+    m_program->start({}, env);
 
     const qulonglong icon = waitForTrayIcon();
     Desktop::click(icon, 5, 5, 3);

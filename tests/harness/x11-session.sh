@@ -1,18 +1,27 @@
 #!/usr/bin/env bash
 # Runs one test command in a private, throw-away desktop session:
-#   x11-session.sh [--no-display] COMMAND [ARGS...]
+#   x11-session.sh [--no-display | --no-tray] COMMAND [ARGS...]
 # Every test gets a fresh HOME and XDG_CONFIG_HOME, so no test reads or writes
 # a real user's settings. Unless --no-display is given, it also gets its own
 # Xvfb server on a free display, an EWMH window manager (openbox) and an
-# XEmbed notification area (trayer). Everything started here is stopped when
-# the command ends.
+# XEmbed notification area (trayer). With --no-tray the session starts without
+# the notification area; the command can start it later by running the
+# program named in QUILLET_START_TRAY (it runs in the foreground until
+# killed). Everything started here is stopped when the command ends.
 set -u
 
 with_display=1
-if [ "${1:-}" = "--no-display" ]; then
+with_tray=1
+case "${1:-}" in
+--no-display)
     with_display=0
     shift
-fi
+    ;;
+--no-tray)
+    with_tray=0
+    shift
+    ;;
+esac
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quillet-test.XXXXXX")
 pids=()
@@ -53,7 +62,8 @@ wait_for() { # wait_for SECONDS COMMAND...: poll until COMMAND succeeds
 }
 
 if [ "$with_display" = 1 ]; then
-    unset WAYLAND_DISPLAY
+    # An X11 session, whatever session the tests were started from.
+    unset WAYLAND_DISPLAY XDG_SESSION_TYPE
     exec 3>"$work/display"
     Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset +extension XTEST \
         >"$work/xvfb.log" 2>&1 &
@@ -73,13 +83,20 @@ if [ "$with_display" = 1 ]; then
         exit 1
     fi
 
-    trayer --edge top --align right --widthtype request --height 24 --SetDockType true \
-        --SetPartialStrut true --expand true --transparent false --tint 0xc0c0c0 \
-        >"$work/trayer.log" 2>&1 &
-    pids+=($!)
-    if ! wait_for 20 xdotool search --class trayer; then
-        echo "x11-session: the notification area did not start" >&2
-        exit 1
+    export QUILLET_START_TRAY="$work/start-tray"
+    cat >"$QUILLET_START_TRAY" <<'TRAY'
+#!/bin/sh
+exec trayer --edge top --align right --widthtype request --height 24 --SetDockType true \
+    --SetPartialStrut true --expand true --transparent false --tint 0xc0c0c0
+TRAY
+    chmod +x "$QUILLET_START_TRAY"
+    if [ "$with_tray" = 1 ]; then
+        "$QUILLET_START_TRAY" >"$work/trayer.log" 2>&1 &
+        pids+=($!)
+        if ! wait_for 20 xdotool search --class trayer; then
+            echo "x11-session: the notification area did not start" >&2
+            exit 1
+        fi
     fi
 fi
 

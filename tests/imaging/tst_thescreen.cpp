@@ -67,6 +67,24 @@ private:
     QImage m_image;
 };
 
+// A plain window of one colour over `rect` (screen pixels), above the others.
+std::unique_ptr<QWidget> coverWith(const QRect &rect, const QColor &colour)
+{
+    auto cover = std::make_unique<QWidget>(nullptr, Qt::Window | Qt::FramelessWindowHint |
+                                                        Qt::X11BypassWindowManagerHint |
+                                                        Qt::WindowStaysOnTopHint);
+    const qreal ratio = QGuiApplication::primaryScreen()->devicePixelRatio();
+    cover->setGeometry(
+        QRectF(rect.x() / ratio, rect.y() / ratio, rect.width() / ratio, rect.height() / ratio)
+            .toAlignedRect());
+    QPalette palette = cover->palette();
+    palette.setColor(QPalette::Window, colour);
+    cover->setPalette(palette);
+    cover->setAutoFillBackground(true);
+    cover->show();
+    return cover;
+}
+
 // Pixels only: a file read back also carries its colour space.
 QImage rgb(const QImage &image)
 {
@@ -137,6 +155,8 @@ private slots:
     void cutOut_data();
     void cutOut();
     void label();
+    void frozenImageShown_data();
+    void frozenImageShown();
     void outlineShowsOnAnyBackground();
     void purpose_data();
     void purpose();
@@ -333,6 +353,51 @@ void tst_thescreen::label()
     QCOMPARE(rgb(m_editor->picture()), m_pattern.copy(inside));
 }
 
+void tst_thescreen::frozenImageShown_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<bool>("byServer");
+
+    QTest::newRow("the grab itself") << "grab" << true;
+    QTest::newRow("a 32-bit picture") << "rgb32" << true;
+    QTest::newRow("a 24-bit picture (painted by the window)") << "rgb888" << false;
+}
+
+// The frozen window shows its image, pixel for pixel, whatever the screen
+// under it shows meanwhile; uncovered by the instructions, the image is there.
+void tst_thescreen::frozenImageShown()
+{
+    QFETCH(QString, source);
+    QFETCH(bool, byServer);
+
+    const QRect screen(QPoint(0, 0), m_screen);
+    QImage frozen;
+    if (source == QLatin1String("grab")) {
+        ScreenShot(0, 0, m_screen.width(), m_screen.height(), frozen);
+        QCOMPARE(rgb(frozen), m_pattern);
+    } else {
+        frozen = m_pattern;
+        frozen.invertPixels();
+        if (source == QLatin1String("rgb888"))
+            frozen = frozen.convertToFormat(QImage::Format_RGB888);
+    }
+    // Something else on the screen, so only a window that shows the image
+    // brings it back.
+    const auto cover = coverWith(screen, Qt::magenta);
+    QTRY_COMPARE(grabNow(QRect(0, 0, 8, 8)).pixel(3, 3), qRgb(255, 0, 255));
+
+    QPointer<TScreenLock> lock = new TScreenLock(m_editor.get());
+    lock->setFrozenImage(frozen);
+    lock->show();
+    QCOMPARE(lock->serverShowsFrozenImage(), byServer);
+    lock->Image1MouseDown(Qt::RightButton, QPoint());
+    QVERIFY(!lock->Label1->isVisible());
+    QTRY_COMPARE(grabNow(screen), rgb(frozen));
+
+    lock->FormKeyDown();
+    QTRY_VERIFY(lock.isNull());
+}
+
 void tst_thescreen::outlineShowsOnAnyBackground()
 {
     struct Case {
@@ -351,10 +416,16 @@ void tst_thescreen::outlineShowsOnAnyBackground()
         // outline's colour, gaps in the block's own.
         const QRect edge(from, QSize(1, 150));
         QTRY_VERIFY(countOf(grabNow(edge), c.outline) > 50);
-        QCOMPARE(
-            countOf(grabNow(edge), c.outline) +
-                countOf(grabNow(edge), c.block == WhiteBlock ? qRgb(255, 255, 255) : qRgb(0, 0, 0)),
-            150);
+        const QImage marked = grabNow(edge);
+        QCOMPARE(countOf(marked, c.outline) +
+                     countOf(marked, c.block == WhiteBlock ? qRgb(255, 255, 255) : qRgb(0, 0, 0)),
+                 150);
+        // Covered for a while by another window, the outline is whole again.
+        {
+            const auto cover = coverWith(QRect(from - QPoint(20, 20), QSize(60, 60)), Qt::green);
+            QTRY_COMPARE(grabNow(QRect(from, QSize(1, 1))).pixel(0, 0), qRgb(0, 255, 0));
+        }
+        QTRY_COMPARE(grabNow(edge), marked);
         // Moved away, the old outline leaves the frozen image as it was.
         moveTo(from + QPoint(40, 40));
         QTRY_COMPARE(lock->bevel1().size(), QSize(40, 40));

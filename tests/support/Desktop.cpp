@@ -2,6 +2,7 @@
 
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTest>
 
 namespace Desktop {
 
@@ -32,6 +33,19 @@ QString hex(qulonglong window)
     return QStringLiteral("0x%1").arg(window, 0, 16);
 }
 
+// The window's own area in root coordinates, without a frame.
+QRect ownArea(qulonglong window)
+{
+    const QString info =
+        run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window)});
+    auto field = [&](const char *name) {
+        const QRegularExpression re(QStringLiteral("%1:\\s+(-?\\d+)").arg(QLatin1String(name)));
+        return re.match(info).captured(1).toInt();
+    };
+    return QRect(field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"),
+                 field("Height"));
+}
+
 } // namespace
 
 QList<qulonglong> windowsNamed(const QString &title)
@@ -47,6 +61,14 @@ QList<qulonglong> windowsOfClass(const QString &windowClass)
     return ids(run(QStringLiteral("xdotool"),
                    {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
                     QStringLiteral("--class"), QStringLiteral("^%1$").arg(windowClass)}));
+}
+
+qulonglong waitForWindow(const QString &title, int timeoutMs)
+{
+    QList<qulonglong> found;
+    if (!QTest::qWaitFor([&] { return !(found = windowsNamed(title)).isEmpty(); }, timeoutMs))
+        return 0;
+    return found.value(0);
 }
 
 QList<qulonglong> popupMenus(const QString &windowClass)
@@ -69,22 +91,69 @@ QRect geometry(qulonglong window)
 {
     // xwininfo gives the absolute position of the window's own area; the
     // frame extents add the window manager's decoration.
-    const QString info =
-        run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window)});
-    auto field = [&](const char *name) {
-        const QRegularExpression re(QStringLiteral("%1:\\s+(-?\\d+)").arg(QLatin1String(name)));
-        return re.match(info).captured(1).toInt();
-    };
-    QRect r(field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"),
-            field("Height"));
+    const QList<int> e = frameExtents(window);
+    return ownArea(window).adjusted(-e[0], -e[2], e[1], e[3]);
+}
+
+QList<int> frameExtents(qulonglong window)
+{
     const QString extents = run(QStringLiteral("xprop"), {QStringLiteral("-id"), hex(window),
                                                           QStringLiteral("_NET_FRAME_EXTENTS")});
-    const QRegularExpression re(QStringLiteral("= (\\d+), (\\d+), (\\d+), (\\d+)"));
-    const auto m = re.match(extents);
-    if (m.hasMatch())
-        r.adjust(-m.captured(1).toInt(), -m.captured(3).toInt(), m.captured(2).toInt(),
-                 m.captured(4).toInt());
-    return r;
+    const auto m =
+        QRegularExpression(QStringLiteral("= (\\d+), (\\d+), (\\d+), (\\d+)")).match(extents);
+    if (!m.hasMatch())
+        return {0, 0, 0, 0};
+    return {m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt(),
+            m.captured(4).toInt()};
+}
+
+QStringList allowedActions(qulonglong window)
+{
+    const QString line = run(QStringLiteral("xprop"), {QStringLiteral("-id"), hex(window),
+                                                       QStringLiteral("_NET_WM_ALLOWED_ACTIONS")});
+    const qsizetype equals = line.indexOf(u'=');
+    if (equals < 0)
+        return {};
+    QStringList actions = line.mid(equals + 1).split(u',', Qt::SkipEmptyParts);
+    for (QString &a : actions)
+        a = a.trimmed();
+    return actions;
+}
+
+QList<QRect> titleBarButtons(qulonglong window)
+{
+    // The window manager reparents a framed window into its frame.
+    const QString own = run(QStringLiteral("xwininfo"),
+                            {QStringLiteral("-tree"), QStringLiteral("-id"), hex(window)});
+    const auto parent =
+        QRegularExpression(
+            QStringLiteral("Parent window id: (0x[0-9a-f]+)( \\(the root window\\))?"))
+            .match(own);
+    if (!parent.hasMatch() || !parent.captured(2).isEmpty())
+        return {};
+    const QString frame = parent.captured(1);
+    const QRect client = ownArea(window);
+    // Each line of the frame's tree: "0x... name: (class)  WxH+x+y  +X+Y".
+    const QString tree =
+        run(QStringLiteral("xwininfo"), {QStringLiteral("-tree"), QStringLiteral("-id"), frame});
+    const QRegularExpression line(QStringLiteral(
+        "(0x[0-9a-f]+) .*\\s(\\d+)x(\\d+)[+-]-?\\d+[+-]-?\\d+\\s+\\+(-?\\d+)\\+(-?\\d+)"));
+    QList<QRect> buttons;
+    for (const QString &row : tree.split(u'\n')) {
+        const auto m = line.match(row);
+        if (!m.hasMatch())
+            continue;
+        const QRect r(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(2).toInt(),
+                      m.captured(3).toInt());
+        if (r.width() != r.height() || r.width() < 6 || r.bottom() >= client.top() ||
+            r.center().x() <= client.center().x())
+            continue;
+        const QString info =
+            run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), m.captured(1)});
+        if (info.contains(QLatin1String("IsViewable")))
+            buttons.append(r);
+    }
+    return buttons;
 }
 
 qulonglong activeWindow()
@@ -132,6 +201,14 @@ QList<qulonglong> trayIcons()
             result.append(it.next().captured(1).toULongLong(nullptr, 16));
     }
     return result;
+}
+
+qulonglong waitForTrayIcon()
+{
+    QList<qulonglong> icons;
+    if (!QTest::qWaitFor([&] { return !(icons = trayIcons()).isEmpty(); }, 15000))
+        return 0;
+    return icons.value(0);
 }
 
 } // namespace Desktop

@@ -17,10 +17,23 @@ QList<qulonglong> windowsNamed(const QString &title);
 // Visible windows of the given WM_CLASS class (e.g. "quillet").
 QList<qulonglong> windowsOfClass(const QString &windowClass);
 
+// Waits up to `timeoutMs` for a visible window titled `title`; 0 when none came.
+qulonglong waitForWindow(const QString &title, int timeoutMs = 15000);
+
 // Visible pop-up menus of the given WM_CLASS class.
 QList<qulonglong> popupMenus(const QString &windowClass);
 
 QRect geometry(qulonglong window); // outer geometry in root coordinates
+// The window manager's frame around `window`: left, right, top, bottom
+// (_NET_FRAME_EXTENTS); all zero when it has none.
+QList<int> frameExtents(qulonglong window);
+// What the window manager lets the user do with `window`
+// (_NET_WM_ALLOWED_ACTIONS), e.g. "_NET_WM_ACTION_CLOSE".
+QStringList allowedActions(qulonglong window);
+// The title-bar buttons the window manager shows on `window`: its mapped
+// square windows in the frame above the client area, right of the client's
+// middle (where the session's window manager puts its buttons).
+QList<QRect> titleBarButtons(qulonglong window);
 qulonglong activeWindow();
 QString windowName(qulonglong window);
 QSize screenSize();
@@ -30,5 +43,7 @@ void moveMouse(int x, int y);
 
 // The tray icon windows docked in the session's notification area.
 QList<qulonglong> trayIcons();
+// Waits up to 15 s for an icon to dock; 0 when none came.
+qulonglong waitForTrayIcon();
 
 } // namespace Desktop

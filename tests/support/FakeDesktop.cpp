@@ -1,5 +1,8 @@
 #include "FakeDesktop.h"
 
+#include "platform/MimeCopy.h"
+#include "platform/WaitLoop.h"
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
@@ -14,6 +17,37 @@ bool FakeClipboard::hasText()
 {
     const QMimeData *data = QGuiApplication::clipboard()->mimeData();
     return data && data->hasText();
+}
+
+std::unique_ptr<QMimeData> FakeClipboard::save()
+{
+    const QMimeData *data = QGuiApplication::clipboard()->mimeData();
+    if (!data || data->formats().isEmpty())
+        return nullptr;
+    return platform::copyMimeData(*data, platform::SavedFormatLimit);
+}
+
+void FakeClipboard::offer(const QMimeData &content)
+{
+    QGuiApplication::clipboard()->setMimeData(
+        platform::copyMimeData(content, platform::SavedFormatLimit).release());
+}
+
+bool FakeClipboard::copyPrimary(int timeoutMs)
+{
+    Q_UNUSED(timeoutMs);
+    const QMimeData *data = QGuiApplication::clipboard()->mimeData(QClipboard::Selection);
+    if (!data || !data->hasText())
+        return false;
+    QGuiApplication::clipboard()->setText(data->text());
+    return true;
+}
+
+void FakeClipboard::waitForCopy(int limitMs, int settleMs)
+{
+    Q_UNUSED(settleMs);
+    platform::waitUntil(
+        limitMs, [this] { return hasText(); }, 10);
 }
 
 void FakeInput::PostKeyEx32(quint16 key, quint8 modifiers, bool extended)
@@ -70,6 +104,12 @@ bool FakeWindows::isToolWindow(platform::WindowHandle window)
 bool FakeWindows::isOwnWindow(platform::WindowHandle window)
 {
     return has(window, &FakeWindow::own);
+}
+
+QStringList FakeWindows::windowClass(platform::WindowHandle window)
+{
+    const FakeWindow *w = find(window);
+    return w ? w->wmClass : QStringList();
 }
 
 QString FakeWindows::title(platform::WindowHandle window)

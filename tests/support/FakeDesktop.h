@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 // Scripted stand-ins for the desktop a capture talks to: the clipboard, the
 // synthetic key presses and the window list. Nothing reaches the X server;
@@ -19,6 +20,12 @@ class FakeClipboard : public platform::Clipboard {
 public:
     void clear() override;
     bool hasText() override;
+    std::unique_ptr<QMimeData> save() override;
+    void offer(const QMimeData &content) override;
+    // Copies the program's own primary selection.
+    bool copyPrimary(int timeoutMs) override;
+    // Ends as soon as the clipboard offers text, else after the limit.
+    void waitForCopy(int limitMs, int settleMs) override;
 
     int clears = 0;
 };
@@ -32,8 +39,11 @@ struct SentKey {
 class FakeInput : public platform::SyntheticInput {
 public:
     void PostKeyEx32(quint16 key, quint8 modifiers, bool extended) override;
+    bool modifiersDown() override { return heldModifiers && heldModifiers(); }
 
     QList<SentKey> sent;
+    // Whether modifier keys are down now; none when unset.
+    std::function<bool()> heldModifiers;
     // Run for every key press, after it is recorded: the other program's answer.
     std::function<void(const SentKey &)> onKey;
 };
@@ -46,6 +56,7 @@ struct FakeWindow {
     bool owned = false;
     bool tool = false;
     bool own = false;
+    QStringList wmClass = {}; // instance and class name
 };
 
 class FakeWindows : public platform::DesktopWindows {
@@ -57,6 +68,7 @@ public:
     bool isToolWindow(platform::WindowHandle window) override;
     bool isOwnWindow(platform::WindowHandle window) override;
     QString title(platform::WindowHandle window) override;
+    QStringList windowClass(platform::WindowHandle window) override;
     bool activate(platform::WindowHandle window) override;
     platform::WindowHandle activeWindow() override;
 
