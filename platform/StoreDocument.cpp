@@ -158,6 +158,15 @@ private:
     {
         if (pos >= s.size() || s[pos] != u'"')
             damaged();
+        // Most texts have no escapes: up to the closing quote in one step.
+        qsizetype end = pos + 1;
+        while (end < s.size() && s[end] != u'"' && s[end] != u'\\')
+            ++end;
+        if (end < s.size() && s[end] == u'"') {
+            QString out = s.mid(pos + 1, end - pos - 1).toString();
+            pos = end + 1;
+            return out;
+        }
         QString out;
         for (++pos; pos < s.size(); ++pos) {
             const QChar c = s[pos];
