@@ -199,8 +199,10 @@ private:
                 ++i;
             int value = 0;
             int digits = 0;
-            for (int d; i < s.size() && (d = hexDigit(s[i])) >= 0; ++i, ++digits)
-                value = value * 16 + d;
+            for (int d; i < s.size() && (d = hexDigit(s[i])) >= 0; ++i, ++digits) {
+                if (digits < 2)
+                    value = value * 16 + d;
+            }
             if (digits == 0 || digits > 2)
                 damaged();
             bytes.append(char(value));

@@ -247,6 +247,9 @@ void tst_UserStore::damagedFileReportedNeverOverwritten_data()
         "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\Software]\n");
     QTest::newRow("open string") << QByteArray(
         "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\A]\n\"x\"=\"1\n");
+    QTest::newRow("long hex number")
+        << QByteArray("Windows Registry Editor Version "
+                      "5.00\n[HKEY_CURRENT_USER\\A]\n\"x\"=hex:123456789abcdef\n");
     QTest::newRow("bad hex") << QByteArray(
         "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\A]\n\"x\"=hex:0g\n");
     QTest::newRow("deletion") << QByteArray(
