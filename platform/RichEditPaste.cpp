@@ -27,16 +27,6 @@ constexpr int kMaxFormattedParagraphs = 50000;
 // Plain text keeps every line break; beyond this many paragraphs the breaks
 // within groups of lines are line breaks inside one paragraph.
 constexpr int kMaxTextParagraphs = 50000;
-// A paste this large shows the busy cursor while it runs.
-constexpr qsizetype kBusyBytes = 256 * 1024;
-
-qsizetype offeredBytes(const QMimeData *source)
-{
-    qsizetype largest = 0;
-    for (const QString &format : source->formats())
-        largest = std::max(largest, source->data(format).size());
-    return largest;
-}
 
 } // namespace
 
@@ -93,13 +83,11 @@ void RichEdit::insertFromMimeData(const QMimeData *source)
 {
     if (isReadOnly() || !source)
         return;
-    const bool busy = offeredBytes(source) > kBusyBytes;
-    if (busy)
-        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const auto restore = qScopeGuard([busy] {
-        if (busy)
-            QGuiApplication::restoreOverrideCursor();
-    });
+    // Fetching a large offer from another program and reading it take a
+    // while: the busy cursor shows for the whole paste (asking the sizes of
+    // all offers first would fetch every one of them).
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto restore = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
 
     bool tooLarge = false;
     for (const QString &type : kRtfMimeTypes) {
