@@ -151,8 +151,8 @@ void tst_RichEditClipboard::hostilePastes_data()
         << QString(emptyLines, u'\n') << QString(emptyLines, u'\n') << true;
     const QString shortLines = QString("ab\n").repeated(200000);
     QTest::newRow("RTF, 200,000 short paragraphs")
-        << "{\\rtf1 " + QByteArray("ab\\par\n").repeated(200000) + "}" << QByteArray()
-        << shortLines << shortLines << true;
+        << "{\\rtf1 " + QByteArray("ab\\par\n").repeated(200000) + "}" << QByteArray() << shortLines
+        << shortLines << true;
     QTest::newRow("RTF nested 100,000 groups deep")
         << "{\\rtf1 " + QByteArray(100000, '{') + "deep" + QByteArray(100000, '}') + "}"
         << QByteArray() << "deep"
