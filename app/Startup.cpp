@@ -8,9 +8,11 @@
 #include "imaging/PictureFileDialogs.h"
 #include "imaging/thescreen.h"
 #include "platform/AppWindows.h"
+#include "platform/Dialogs.h"
 #include "platform/Services.h"
 #include "printing.h"
 #include "settings/About.h"
+#include "settings/IniFile.h"
 #include "settings/fVisible.h"
 
 #include <QAction>
@@ -19,6 +21,11 @@
 
 int createForms(Command command)
 {
+    // An oversized settings file is met during start-up, while the forms read
+    // their settings: its message waits until the event loop runs.
+    IniFile::setOversizeNotice([](const QString &message) {
+        QTimer::singleShot(0, [message] { platform::showErrorBox(message); });
+    });
     platform::services().appWindows().hideTaskbarEntry();
     QCoreApplication::processEvents();
 

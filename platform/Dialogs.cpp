@@ -17,4 +17,12 @@ void showErrorBox(const QString &message, QWidget *parent)
     box.exec();
 }
 
+void showMessageBox(const QString &message, QWidget *parent)
+{
+    QMessageBox box(QMessageBox::Information, appTitle(), message, QMessageBox::Ok, parent);
+    box.setObjectName(QStringLiteral("MessageBox"));
+    box.button(QMessageBox::Ok)->setIcon(QIcon());
+    box.exec();
+}
+
 } // namespace platform

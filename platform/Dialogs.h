@@ -12,6 +12,10 @@ namespace platform {
 // application title as caption.
 void showErrorBox(const QString &message, QWidget *parent = nullptr);
 
+// A message for the user, with an OK button and the application title as
+// caption.
+void showMessageBox(const QString &message, QWidget *parent = nullptr);
+
 // Runs a command handler; an error it throws is shown in the standard error
 // box and goes no further. Handlers connected to Qt signals run through this,
 // so that no exception unwinds through Qt's own code; the application object

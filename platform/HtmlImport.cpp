@@ -90,10 +90,11 @@ struct Frame {
 
 class Builder {
 public:
-    Builder(const QString &html, const QTextCharFormat &base)
+    Builder(const QString &html, const QTextCharFormat &base, int maxParagraphs)
         : m_html(html), m_base(base),
           m_reader(base.fontFamilies().toStringList().value(0), base.fontPointSize())
     {
+        m_maxParagraphs = maxParagraphs;
         m_doc.setUndoRedoEnabled(false);
         m_cursor = QTextCursor(&m_doc);
         // One edit block for the whole build: outside one, every insertion
@@ -112,6 +113,7 @@ public:
     }
 
     QTextDocumentFragment run();
+    bool tooLarge() const { return m_tooLarge; }
 
 private:
     void startTag(QString tag, const std::vector<Attribute> &attributes);
@@ -148,6 +150,9 @@ private:
     QTextCharFormat m_spaceFormat;
     bool m_afterTab = false; // a blank after a cell's tab is not written
     int m_pendingBreaks = 0;
+    int m_maxParagraphs = -1;
+    int m_paragraphs = 0;
+    bool m_tooLarge = false;
 };
 
 QTextCharFormat Builder::formatOf(const HtmlStyle &s) const
@@ -224,6 +229,8 @@ void Builder::breakBlock()
     blockFormat.setAlignment(style().align);
     if (m_blockHasText) {
         m_cursor.insertBlock(blockFormat, formatOf(style()));
+        if (m_maxParagraphs >= 0 && ++m_paragraphs > m_maxParagraphs)
+            m_tooLarge = true;
     } else {
         if (QTextList *list = m_cursor.block().textList())
             list->remove(m_cursor.block());
@@ -469,7 +476,7 @@ QTextDocumentFragment Builder::run()
     const auto isNameChar = [](QChar c) {
         return c.isLetterOrNumber() || c == u'-' || c == u'_' || c == u':' || c == u'.';
     };
-    while (i < n) {
+    while (i < n && !m_tooLarge) {
         const qsizetype lt = s.indexOf(u'<', i);
         const qsizetype textEnd = lt < 0 ? n : lt;
         if (textEnd > i)
@@ -640,8 +647,18 @@ QString HtmlImport::decode(const QByteArray &bytes)
 
 QTextDocumentFragment HtmlImport::fragment(const QString &html, const QTextCharFormat &base)
 {
-    Builder builder(html, base);
+    Builder builder(html, base, -1);
     return builder.run();
+}
+
+std::optional<QTextDocumentFragment>
+HtmlImport::boundedFragment(const QString &html, const QTextCharFormat &base, int maxParagraphs)
+{
+    Builder builder(html, base, maxParagraphs);
+    QTextDocumentFragment fragment = builder.run();
+    if (builder.tooLarge())
+        return std::nullopt;
+    return fragment;
 }
 
 } // namespace platform

@@ -5,6 +5,8 @@
 #include <QTextCharFormat>
 #include <QTextDocumentFragment>
 
+#include <optional>
+
 namespace platform {
 
 // Reads HTML as web browsers put it on the clipboard into rich text the control
@@ -29,6 +31,10 @@ public:
     {
         return fragment(decode(html), base);
     }
+    // As fragment(), but nothing when the HTML makes more than `maxParagraphs`
+    // paragraphs; the reading stops there.
+    static std::optional<QTextDocumentFragment>
+    boundedFragment(const QString &html, const QTextCharFormat &base, int maxParagraphs);
 };
 
 } // namespace platform

@@ -25,8 +25,6 @@ namespace platform {
 namespace {
 
 constexpr int kMaxFaceLength = 32;
-const QString kRtfMimeTypes[] = {QStringLiteral("text/rtf"), QStringLiteral("application/rtf"),
-                                 QStringLiteral("text/richtext")};
 
 QString failedToLoad()
 {
@@ -60,14 +58,6 @@ bool decodePlainText(const QByteArray &data, QString &text)
     return true;
 }
 
-QString normalizeLineEnds(QString text)
-{
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(u'\r', u'\n');
-    text.remove(QChar(0)); // a UTF-16 text may still carry NULs
-    return text;
-}
-
 QString lineTextOf(const QTextBlock &block, const QTextLine &line)
 {
     QString text = block.text().mid(line.textStart(), line.textLength());
@@ -90,6 +80,14 @@ template <typename F> void forEachSelectedBlock(const QTextCursor &cursor, F f)
 }
 
 } // namespace
+
+QString RichEdit::normalizeLineEnds(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    text.remove(QChar(0)); // a UTF-16 text may still carry NULs
+    return text;
+}
 
 // The document laid out at the width of one page for one paint device, and the
 // position of every line in it, so that each page costs only its own lines.
@@ -168,10 +166,17 @@ QByteArray RichEdit::toRtf(bool selectionOnly) const
 
 void RichEdit::insertRtf(const QByteArray &rtf)
 {
+    if (!insertRtf(rtf, -1))
+        throw AppError(failedToLoad());
+}
+
+bool RichEdit::insertRtf(const QByteArray &rtf, int maxParagraphs)
+{
     QTextDocument scratch;
     scratch.setDefaultFont(document()->defaultFont());
-    if (!holdsRtf(rtf) || !rtf::RtfReader::read(rtf, scratch))
-        throw AppError(failedToLoad());
+    scratch.setUndoRedoEnabled(false);
+    if (!holdsRtf(rtf) || !rtf::RtfReader::read(rtf, scratch, nullptr, maxParagraphs))
+        return false;
     QTextCursor cursor = textCursor();
     cursor.beginEditBlock();
     cursor.removeSelectedText();
@@ -191,6 +196,7 @@ void RichEdit::insertRtf(const QByteArray &rtf)
     }
     cursor.endEditBlock();
     setTextCursor(cursor);
+    return true;
 }
 
 // --- Attributes ----------------------------------------------------------------
@@ -622,66 +628,6 @@ int RichEdit::formatRange(QPaintDevice *device, int start, const QRect &targetTw
         painter->restore();
     }
     return next;
-}
-
-// --- Clipboard ------------------------------------------------------------------------------
-
-QMimeData *RichEdit::createMimeDataFromSelection() const
-{
-    auto *mime = new QMimeData;
-    const QTextDocumentFragment fragment(textCursor());
-    mime->setText(fragment.toPlainText());
-    mime->setHtml(fragment.toHtml());
-    const QByteArray rtf = toRtf(true);
-    mime->setData(kRtfMimeTypes[0], rtf);
-    mime->setData(kRtfMimeTypes[1], rtf);
-    return mime;
-}
-
-bool RichEdit::canInsertFromMimeData(const QMimeData *source) const
-{
-    for (const QString &type : kRtfMimeTypes) {
-        if (source->hasFormat(type))
-            return true;
-    }
-    return source->hasHtml() || source->hasText();
-}
-
-void RichEdit::insertFromMimeData(const QMimeData *source)
-{
-    if (isReadOnly() || !source)
-        return;
-    // The richest format offered: RTF, then HTML, then plain text.
-    for (const QString &type : kRtfMimeTypes) {
-        if (!source->hasFormat(type))
-            continue;
-        const QByteArray rtf = source->data(type);
-        if (holdsRtf(rtf)) {
-            insertRtf(rtf);
-            ensureCursorVisible();
-            return;
-        }
-    }
-    QTextCursor cursor = textCursor();
-    if (source->hasHtml()) {
-        // What the HTML leaves open comes from the font at the insertion point.
-        QTextCharFormat base = cursor.charFormat();
-        const QFont docFont = document()->defaultFont();
-        if (base.fontFamilies().toStringList().value(0).isEmpty())
-            base.setFontFamilies(QStringList{docFont.family()});
-        if (base.fontPointSize() <= 0)
-            base.setFontPointSize(docFont.pointSizeF());
-        const QByteArray html = source->data(QStringLiteral("text/html"));
-        cursor.insertFragment(html.isEmpty() ? HtmlImport::fragment(source->html(), base)
-                                             : HtmlImport::fragment(html, base));
-    } else if (source->hasText()) {
-        // Plain text takes the format of the insertion point.
-        cursor.insertText(normalizeLineEnds(source->text()));
-    } else {
-        return;
-    }
-    setTextCursor(cursor);
-    ensureCursorVisible();
 }
 
 } // namespace platform

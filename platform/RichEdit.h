@@ -103,12 +103,29 @@ public:
     // Releases layout cached by formatRange().
     void releaseFormatCache();
 
+    // --- Clipboard --------------------------------------------------------
+    // A paste that cannot be taken as formatted text (too large or too
+    // deeply nested) falls back to the clipboard's plain text, and this
+    // message says so.
+    static QString tooLargeToPasteMessage();
+
 protected:
     QMimeData *createMimeDataFromSelection() const override;
     bool canInsertFromMimeData(const QMimeData *source) const override;
+    // The richest format offered: RTF, then HTML, then plain text. A paste
+    // of formatted text beyond the limits of RichEditPaste.cpp is pasted as
+    // plain text, with a message.
     void insertFromMimeData(const QMimeData *source) override;
 
 private:
+    static QString normalizeLineEnds(QString text);
+    // Inserts RTF as insertRtf() does; false, with nothing inserted, when the
+    // data is no readable RTF or makes more than `maxParagraphs` paragraphs
+    // (when that is not negative).
+    bool insertRtf(const QByteArray &rtf, int maxParagraphs);
+    // Plain text at the insertion point, in its format, with bounded cost.
+    void insertPastedText(const QString &text);
+
     struct PageLayout;
     struct LineRef {
         int block;

@@ -6,7 +6,13 @@
 #include <QList>
 #include <QString>
 
+#include <memory>
+
 namespace platform {
+
+namespace store {
+class Document;
+}
 
 // An error of the per-user settings store. The message names the value, the
 // key and what is wrong with it.
@@ -19,6 +25,7 @@ public:
         WrongSize,    // a binary value of another length than required
         InvalidName,  // a key or value name the store cannot hold
         Damaged,      // the store file cannot be understood
+        TooLarge,     // the store file is beyond the bounds of any real store
         ReadFailed,   // the store file exists but cannot be read
         WriteFailed,  // the store file cannot be replaced
     };
@@ -46,6 +53,25 @@ struct StoreValue {
     QByteArray data;
 };
 
+// The store as one reading of its file found it. A command reads the store
+// once and answers all its questions from this copy.
+class StoreSnapshot {
+public:
+    QString filePath() const { return m_path; }
+    bool keyExists(const QString &key) const;
+    bool valueExists(const QString &key, const QString &name) const;
+    QString readString(const QString &key, const QString &name) const;
+    // With `size` >= 0 a value of any other length is an error.
+    QByteArray readBinary(const QString &key, const QString &name, qsizetype size = -1) const;
+
+private:
+    friend class UserStore;
+    StoreSnapshot(QString path, std::shared_ptr<const store::Document> document);
+
+    QString m_path;
+    std::shared_ptr<const store::Document> m_document;
+};
+
 // The user's own settings store: keys, written as backslash-separated paths,
 // holding named text and binary values, as in the user's branch of a
 // registry. It lives in one file in the registry-export text form, so a user
@@ -54,7 +80,10 @@ struct StoreValue {
 // Every call reads the file afresh and every change replaces it atomically,
 // so two stores on the same file see each other's writes at once, and a
 // program that dies while writing leaves the old file intact. A file that
-// cannot be understood is reported, never overwritten.
+// cannot be understood, or is beyond the bounds of any real store, is
+// reported, never overwritten. Reading costs time in proportion to the file.
+// A write keeps the other keys and values as they were and adds sections
+// only for the key it writes and the keys above it that do not exist.
 class UserStore {
 public:
     explicit UserStore(const QString &filePath);
@@ -63,14 +92,28 @@ public:
     static QString defaultPath();
     QString filePath() const { return m_path; }
 
-    bool keyExists(const QString &key) const;
-    // Creates the key and the keys above it; nothing happens when it exists.
-    void createKey(const QString &key);
+    // One reading of the file.
+    StoreSnapshot read() const;
+    // Creates the key and the keys above it when it does not exist, and gives
+    // the store as it then is, with one reading of the file.
+    StoreSnapshot createKeyAndRead(const QString &key);
 
-    bool valueExists(const QString &key, const QString &name) const;
-    QString readString(const QString &key, const QString &name) const;
-    // With `size` >= 0 a value of any other length is an error.
-    QByteArray readBinary(const QString &key, const QString &name, qsizetype size = -1) const;
+    // Each of these reads the file once.
+    bool keyExists(const QString &key) const { return read().keyExists(key); }
+    // Creates the key and the keys above it; nothing happens when it exists.
+    void createKey(const QString &key) { createKeyAndRead(key); }
+    bool valueExists(const QString &key, const QString &name) const
+    {
+        return read().valueExists(key, name);
+    }
+    QString readString(const QString &key, const QString &name) const
+    {
+        return read().readString(key, name);
+    }
+    QByteArray readBinary(const QString &key, const QString &name, qsizetype size = -1) const
+    {
+        return read().readBinary(key, name, size);
+    }
 
     void writeString(const QString &key, const QString &name, const QString &text);
     void writeBinary(const QString &key, const QString &name, const QByteArray &data);

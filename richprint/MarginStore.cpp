@@ -135,10 +135,36 @@ void TRichPrinter::ReapplySettings()
 
 // --- Stored margins ------------------------------------------------------------
 
+namespace {
+
+// A stored value the engine cannot use stops the print or page setup it came
+// from; the message says how to get back to a working store.
+[[noreturn]] void rethrowWithRemedy(const platform::StoreError &e, const QString &storePath)
+{
+    using Kind = platform::StoreError::Kind;
+    if (e.kind() == Kind::WriteFailed || e.kind() == Kind::InvalidName)
+        throw e;
+    throw platform::StoreError(
+        e.kind(), QStringLiteral("%1\n\nDeleting the file \"%2\" restores the default margins.")
+                      .arg(e.message(), storePath));
+}
+
+} // namespace
+
 void TRichPrinter::ReadMargins()
 {
-    m_store.createKey(SettingsKey);
-    if (!m_store.keyExists(MarginsKey)) {
+    try {
+        applyStoredMargins();
+    } catch (const platform::StoreError &e) {
+        rethrowWithRemedy(e, m_store.filePath());
+    }
+}
+
+void TRichPrinter::applyStoredMargins()
+{
+    // One reading of the store answers every question below.
+    const platform::StoreSnapshot stored = m_store.createKeyAndRead(SettingsKey);
+    if (!stored.keyExists(MarginsKey)) {
         // Nothing stored yet: keep the values, fitted to the printer now selected.
         setMarginLeft(m_marginLeft);
         setMarginTop(m_marginTop);
@@ -149,13 +175,13 @@ void TRichPrinter::ReadMargins()
         return;
     }
     // A missing or unreadable code counts as 1; text that is no number too.
-    const auto code = [this](const QString &name) {
-        if (!m_store.valueExists(MarginsKey, name))
+    const auto code = [&stored](const QString &name) {
+        if (!stored.valueExists(MarginsKey, name))
             return 1;
-        return parseCode(m_store.readString(MarginsKey, name)).value_or(1);
+        return parseCode(stored.readString(MarginsKey, name)).value_or(1);
     };
-    const auto margin = [this](const QString &name) {
-        return decodeDouble(m_store.readBinary(MarginsKey, name, 8));
+    const auto margin = [&stored](const QString &name) {
+        return decodeDouble(stored.readBinary(MarginsKey, name, 8));
     };
     // Every value is read before any is applied, so a malformed one leaves
     // the engine as it was.
@@ -179,19 +205,23 @@ void TRichPrinter::ReadMargins()
 void TRichPrinter::WriteMargins()
 {
     using platform::StoreValue;
-    m_store.createKey(SettingsKey);
-    m_store.writeValues(
-        MarginsKey,
-        {
-            StoreValue::binary(QStringLiteral("MarginLeft"), encodeDouble(m_marginLeft)),
-            StoreValue::binary(QStringLiteral("MarginTop"), encodeDouble(m_marginTop)),
-            StoreValue::binary(QStringLiteral("MarginBottom"), encodeDouble(m_marginBottom)),
-            StoreValue::binary(QStringLiteral("MarginRight"), encodeDouble(m_marginRight)),
-            StoreValue::string(QStringLiteral("CodeMeasurement"), m_measureUnit == muMillimeters
-                                                                      ? QStringLiteral("1")
-                                                                      : QStringLiteral("0")),
-            StoreValue::string(QStringLiteral("CodeDirection"), Orientation() == poPortrait
-                                                                    ? QStringLiteral("1")
-                                                                    : QStringLiteral("0")),
-        });
+    // Writing the subkey creates the settings key above it as well.
+    try {
+        m_store.writeValues(
+            MarginsKey,
+            {
+                StoreValue::binary(QStringLiteral("MarginLeft"), encodeDouble(m_marginLeft)),
+                StoreValue::binary(QStringLiteral("MarginTop"), encodeDouble(m_marginTop)),
+                StoreValue::binary(QStringLiteral("MarginBottom"), encodeDouble(m_marginBottom)),
+                StoreValue::binary(QStringLiteral("MarginRight"), encodeDouble(m_marginRight)),
+                StoreValue::string(QStringLiteral("CodeMeasurement"), m_measureUnit == muMillimeters
+                                                                          ? QStringLiteral("1")
+                                                                          : QStringLiteral("0")),
+                StoreValue::string(QStringLiteral("CodeDirection"), Orientation() == poPortrait
+                                                                        ? QStringLiteral("1")
+                                                                        : QStringLiteral("0")),
+            });
+    } catch (const platform::StoreError &e) {
+        rethrowWithRemedy(e, m_store.filePath());
+    }
 }

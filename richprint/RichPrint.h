@@ -250,6 +250,7 @@ public:
 
 private:
     enum class Edge { Top, Bottom, Left, Right };
+    void applyStoredMargins();
 
     bool reachable() const { return m_printer.isReachable(); }
     void setMargin(Edge edge, double value);

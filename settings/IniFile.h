@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+
+#include <functional>
 #include <optional>
 
 // Access to one private-profile (ini) file.
@@ -9,7 +12,14 @@
 // closes it again: nothing is cached, so each read sees the file as it is now
 // and each write reaches the disk at once. Section and key names match without
 // regard to case. A write replaces the whole file atomically, so an
-// interrupted or refused write never leaves a damaged file behind.
+// interrupted or refused write never leaves a damaged file behind; it changes
+// only the line of its key (or adds one) and keeps every other byte of the
+// file as it was, whatever its encoding and line ends. Temporary files that
+// killed writes left behind are removed by the next write.
+//
+// A file larger than MaxFileBytes, far larger than any settings file, is not
+// read: every read gives its default, a write is refused, and the first
+// meeting with the file is reported through the oversize notice.
 //
 // Value encodings: strings unchanged (read back at most 1023 characters);
 // integers in decimal, read as hexadecimal when the text is longer than two
@@ -17,6 +27,7 @@
 class IniFile {
 public:
     static constexpr int MaxValueLength = 1023;
+    static constexpr qint64 MaxFileBytes = 4 * 1024 * 1024;
 
     explicit IniFile(QString path);
 
@@ -40,6 +51,18 @@ public:
 
     // The integer a stored text stands for, or nothing when it is none.
     static std::optional<int> parseInteger(const QString &text);
+
+    // Called with a message the first time a read or write in this run meets
+    // an oversized file.
+    static void setOversizeNotice(std::function<void(const QString &)> notice);
+
+    // The raw text of a key in a file's bytes (not cut), or nothing.
+    static std::optional<QString> valueIn(const QByteArray &bytes, const QString &section,
+                                          const QString &key);
+    // The file's bytes with the key set to `value`: the key's line changed
+    // or, when missing, added to its section or a new section at the end.
+    static QByteArray withValue(const QByteArray &bytes, const QString &section, const QString &key,
+                                const QString &value);
 
 private:
     std::optional<QString> readRaw(const QString &section, const QString &key) const;

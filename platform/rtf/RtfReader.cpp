@@ -44,6 +44,12 @@ struct CharState {
     bool operator==(const CharState &) const = default;
 };
 
+size_t qHash(const CharState &s, size_t seed = 0)
+{
+    return qHashMulti(seed, s.font, s.halfPoints, s.color, s.bold, s.italic, s.underline, s.strike,
+                      s.hidden);
+}
+
 struct ParaState {
     Qt::Alignment align = Qt::AlignLeft;
     int firstIndent = 0; // twips
@@ -299,8 +305,9 @@ struct FontEntry {
 
 class Reader {
 public:
-    Reader(const QByteArray &data, QTextDocument &document)
-        : m_p(data.constData()), m_end(data.constData() + data.size()), m_cursor(&document)
+    Reader(const QByteArray &data, QTextDocument &document, int maxParagraphs)
+        : m_p(data.constData()), m_end(data.constData() + data.size()), m_cursor(&document),
+          m_maxParagraphs(maxParagraphs)
     {
     }
 
@@ -315,7 +322,16 @@ private:
     QString m_run;
     CharState m_runState;
     bool m_runOpen = false;
-    std::vector<std::pair<CharState, QTextCharFormat>> m_formatCache;
+    QHash<CharState, QTextCharFormat> m_formatCache;
+    // The paragraph being read: its text and its runs, inserted together when
+    // it ends, right after the block that holds it.
+    QString m_paraText;
+    std::vector<std::pair<qsizetype, QTextCharFormat>> m_paraRuns; // length, format
+    bool m_needBlock = false;       // the paragraph goes into a new block
+    QTextCharFormat m_newBlockChar; // that block's character format
+    int m_paragraphs = 0;
+    int m_maxParagraphs = -1;
+    bool m_tooLong = false;
     bool m_paraHasText = false;
     bool m_paraBullet = false;
     bool m_pendingCellTab = false;
@@ -449,22 +465,24 @@ void Reader::appendBodyText(QStringView text)
         m_runState = m_state.ch;
         m_runOpen = true;
     }
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        // Control characters other than tab and line break have no place in text.
-        if (u < 0x20 && u != '\t')
-            continue;
-        m_run.append(c);
+    // Control characters other than tab have no place in text.
+    const auto control = [](QChar c) { return c.unicode() < 0x20 && c.unicode() != '\t'; };
+    if (std::none_of(text.begin(), text.end(), control)) {
+        m_run.append(text);
+    } else {
+        for (const QChar c : text) {
+            if (!control(c))
+                m_run.append(c);
+        }
     }
     m_paraHasText = true;
 }
 
 QTextCharFormat Reader::formatFor(const CharState &s)
 {
-    for (const auto &[state, format] : m_formatCache) {
-        if (state == s)
-            return format;
-    }
+    const auto cached = m_formatCache.constFind(s);
+    if (cached != m_formatCache.cend())
+        return *cached;
     QTextCharFormat format;
     auto font = m_fonts.constFind(s.font < 0 ? m_defaultFont : s.font);
     if (font != m_fonts.cend() && !font->name.isEmpty())
@@ -480,9 +498,10 @@ QTextCharFormat Reader::formatFor(const CharState &s)
         format.setFontUnderline(true);
     if (s.strike)
         format.setFontStrikeOut(true);
-    if (m_formatCache.size() >= 64)
-        m_formatCache.erase(m_formatCache.begin());
-    m_formatCache.emplace_back(s, format);
+    // Formats are made once per combination of attributes; a document has few.
+    if (m_formatCache.size() >= 4096)
+        m_formatCache.clear();
+    m_formatCache.insert(s, format);
     return format;
 }
 
@@ -505,7 +524,8 @@ void Reader::flushRun()
         return;
     if (!m_run.isEmpty()) {
         fixSurrogates(m_run);
-        m_cursor.insertText(m_run, formatFor(m_runState));
+        m_paraRuns.emplace_back(m_run.size(), formatFor(m_runState));
+        m_paraText += m_run;
         m_run.clear();
     }
     m_runOpen = false;
@@ -537,9 +557,31 @@ void Reader::endParagraph()
         format.setTopMargin(twipsToPixels(p.spaceBefore));
     if (p.spaceAfter)
         format.setBottomMargin(twipsToPixels(p.spaceAfter));
-    m_cursor.setBlockFormat(format);
-    if (!m_paraHasText)
-        m_cursor.setBlockCharFormat(formatFor(m_state.ch)); // keeps an empty line's height
+    // An empty paragraph keeps the character format it ends with, which keeps
+    // its line's height.
+    if (m_needBlock) {
+        m_cursor.insertBlock(format, m_paraHasText ? m_newBlockChar : formatFor(m_state.ch));
+        m_needBlock = false;
+    } else {
+        m_cursor.setBlockFormat(format);
+        if (!m_paraHasText)
+            m_cursor.setBlockCharFormat(formatFor(m_state.ch));
+    }
+    // The paragraph's text in one insertion when it has one format, else one
+    // per run.
+    if (m_paraRuns.size() == 1) {
+        m_cursor.insertText(m_paraText, m_paraRuns.front().second);
+    } else {
+        qsizetype at = 0;
+        for (const auto &[length, runFormat] : m_paraRuns) {
+            m_cursor.insertText(m_paraText.mid(at, length), runFormat);
+            at += length;
+        }
+    }
+    m_paraText.clear();
+    m_paraRuns.clear();
+    if (m_maxParagraphs >= 0 && ++m_paragraphs > m_maxParagraphs)
+        m_tooLong = true;
     if (m_paraBullet) {
         if (m_list) {
             m_list->add(m_cursor.block());
@@ -585,7 +627,8 @@ void Reader::openPendingBlock()
     if (!m_blockPending)
         return;
     m_blockPending = false;
-    m_cursor.insertBlock(QTextBlockFormat(), formatFor(m_pendingChar));
+    m_needBlock = true;
+    m_newBlockChar = formatFor(m_pendingChar);
 }
 
 void Reader::beginGroup()
@@ -917,6 +960,12 @@ bool Reader::run(QString *error)
     }
     bool ok = true;
     while (m_p < m_end) {
+        if (m_tooLong) {
+            if (error)
+                *error = QStringLiteral("The RTF holds too many paragraphs.");
+            ok = false;
+            break;
+        }
         const char c = *m_p++;
         if (c == '{') {
             if (int(m_stack.size()) >= RtfReader::kMaxDepth) {
@@ -1036,10 +1085,11 @@ void Reader::finish()
 
 } // namespace
 
-bool RtfReader::read(const QByteArray &data, QTextDocument &document, QString *error)
+bool RtfReader::read(const QByteArray &data, QTextDocument &document, QString *error,
+                     int maxParagraphs)
 {
     document.clear();
-    Reader reader(data, document);
+    Reader reader(data, document, maxParagraphs);
     QTextCursor batch(&document);
     batch.beginEditBlock();
     const bool ok = reader.run(error);

@@ -15,14 +15,17 @@ namespace platform::rtf {
 //
 // Malformed input never crashes or hangs the reader, and its memory stays
 // proportional to the input: truncated data and unbalanced braces give the text
-// read so far; only nesting deeper than kMaxDepth is an error.
+// read so far; only nesting deeper than kMaxDepth, and more paragraphs than the
+// caller allows, are errors.
 class RtfReader {
 public:
     static constexpr int kMaxDepth = 1000;
 
-    // False (with the reason in `error`) when the data cannot be read as RTF;
-    // the document then holds what was read up to the failure.
-    static bool read(const QByteArray &data, QTextDocument &document, QString *error = nullptr);
+    // False (with the reason in `error`) when the data cannot be read as RTF,
+    // or holds more than `maxParagraphs` paragraphs (when that is not
+    // negative); the document then holds what was read up to the failure.
+    static bool read(const QByteArray &data, QTextDocument &document, QString *error = nullptr,
+                     int maxParagraphs = -1);
 };
 
 } // namespace platform::rtf

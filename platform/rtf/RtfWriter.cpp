@@ -42,10 +42,28 @@ bool underlined(const QTextCharFormat &format)
     return format.fontUnderline() || format.underlineStyle() != QTextCharFormat::NoUnderline;
 }
 
+bool isPlainAscii(char16_t c)
+{
+    return c >= 0x20 && c < 0x80 && c != '\\' && c != '{' && c != '}';
+}
+
 void appendEscaped(QByteArray &out, QStringView text)
 {
-    for (const QChar qc : text) {
-        const char16_t c = qc.unicode();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (isPlainAscii(c)) {
+            // A stretch of text that needs no escapes, in one append.
+            qsizetype end = i + 1;
+            while (end < text.size() && isPlainAscii(text[end].unicode()))
+                ++end;
+            const qsizetype at = out.size();
+            out.resize(at + (end - i));
+            char *dst = out.data() + at;
+            for (qsizetype k = i; k < end; ++k)
+                *dst++ = char(text[k].unicode());
+            i = end - 1;
+            continue;
+        }
         switch (c) {
         case '\\':
             out += "\\\\";
@@ -193,6 +211,18 @@ QByteArray RtfWriter::write(const QTextDocument &document, int from, int to)
     from = std::clamp(from, 0, to);
 
     Tables tables;
+    // The control words of each character format, made when the format is
+    // first met (which keeps the tables in order of first use) and then reused.
+    QHash<int, QByteArray> charWords;
+    const auto appendFormatOf = [&](QByteArray &out, int index, const QTextCharFormat &format) {
+        auto it = charWords.constFind(index);
+        if (it == charWords.cend()) {
+            QByteArray words;
+            appendCharFormat(words, format, document, tables);
+            it = charWords.insert(index, words);
+        }
+        out += *it;
+    };
     QByteArray body;
     body.reserve((to - from) * 2 + 256);
     // The document's own font comes first, so that \deff0 names it.
@@ -218,7 +248,7 @@ QByteArray RtfWriter::write(const QTextDocument &document, int from, int to)
             if (fStart >= fEnd)
                 continue;
             body += '{';
-            appendCharFormat(body, fragment.charFormat(), document, tables);
+            appendFormatOf(body, fragment.charFormatIndex(), fragment.charFormat());
             const QString text = fragment.text();
             appendEscaped(body, QStringView(text).mid(fStart - fragment.position(), fEnd - fStart));
             body += '}';

@@ -3,12 +3,15 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
 #include <QTextCursor>
+#include <QTimer>
 
 using platform::RichEdit;
 
@@ -34,6 +37,8 @@ private slots:
     void pasteTakesRichestFormat();
     void copyOffersAllFormats();
     void copyAndPasteBetweenControls();
+    void hostilePastes_data();
+    void hostilePastes();
 };
 
 void tst_RichEditClipboard::pasteTakesRichestFormat_data()
@@ -128,6 +133,86 @@ void tst_RichEditClipboard::copyAndPasteBetweenControls()
     QVERIFY(to.selAttributes().underline);
     QCOMPARE(to.selAttributes().color, QColor(0, 0, 255));
     QCOMPARE(to.paraAlignment(), platform::ParaAlignment::Center);
+}
+
+void tst_RichEditClipboard::hostilePastes_data()
+{
+    // Generated here, each offered with its plain text as browsers and word
+    // processors do. `text` is what the control holds afterwards; `notice`
+    // whether the message says the paste went in as plain text.
+    QTest::addColumn<QByteArray>("rtf");
+    QTest::addColumn<QByteArray>("html");
+    QTest::addColumn<QString>("plain");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("notice");
+    const int emptyLines = 400000;
+    QTest::newRow("RTF, 400,000 empty paragraphs")
+        << "{\\rtf1 " + QByteArray("\\par\n").repeated(emptyLines) + "}" << QByteArray()
+        << QString(emptyLines, u'\n') << QString(emptyLines, u'\n') << true;
+    const QString shortLines = QString("ab\n").repeated(200000);
+    QTest::newRow("RTF, 200,000 short paragraphs")
+        << "{\\rtf1 " + QByteArray("ab\\par\n").repeated(200000) + "}" << QByteArray() << shortLines
+        << shortLines << true;
+    QTest::newRow("RTF nested 100,000 groups deep")
+        << "{\\rtf1 " + QByteArray(100000, '{') + "deep" + QByteArray(100000, '}') + "}"
+        << QByteArray() << "deep"
+        << "deep" << true;
+    QTest::newRow("HTML, 1,000,000 nested div")
+        << QByteArray()
+        << QByteArray("<div>").repeated(1000000) + "deep" + QByteArray("</div>").repeated(1000000)
+        << "deep"
+        << "deep" << true;
+    QTest::newRow("HTML, 100,000 nested b, flattened")
+        << QByteArray()
+        << QByteArray("<b>").repeated(100000) + "deep" + QByteArray("</b>").repeated(100000)
+        << "plain"
+        << "deep" << false;
+    const QString words = QString("Some words of a paragraph\n").repeated(60000);
+    QTest::newRow("HTML, 60,000 paragraphs")
+        << QByteArray() << QByteArray("<p>Some <b>words</b> of a paragraph</p>\n").repeated(60000)
+        << words << words << true;
+    const QString text = QString(QString(99, u'x') + u'\n').repeated(20000);
+    QTest::newRow("2 MB of plain text") << QByteArray() << QByteArray() << text << text << false;
+}
+
+void tst_RichEditClipboard::hostilePastes()
+{
+    QFETCH(QByteArray, rtf);
+    QFETCH(QByteArray, html);
+    QFETCH(QString, plain);
+    QFETCH(QString, text);
+    QFETCH(bool, notice);
+    auto *mime = new QMimeData;
+    if (!rtf.isEmpty())
+        mime->setData(QStringLiteral("text/rtf"), rtf);
+    if (!html.isEmpty())
+        mime->setData(QStringLiteral("text/html"), html);
+    mime->setText(plain);
+    QApplication::clipboard()->setMimeData(mime);
+
+    // Whatever message the paste shows is read and closed.
+    QStringList messages;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, this, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            messages << box->text();
+            box->accept();
+        }
+    });
+    closer.start(20);
+
+    RichEdit edit;
+    edit.show();
+    QElapsedTimer timer;
+    timer.start();
+    edit.paste();
+    const qint64 elapsed = timer.elapsed();
+    closer.stop();
+    QCOMPARE(edit.toPlainText(), text);
+    QCOMPARE(messages, notice ? QStringList{RichEdit::tooLargeToPasteMessage()} : QStringList());
+    // Generous for a loaded machine and a debug build, and far below the
+    // minutes a cost growing faster than the paste would take.
+    QVERIFY2(elapsed < 60000, QByteArray::number(elapsed).constData());
 }
 
 QTEST_MAIN(tst_RichEditClipboard)

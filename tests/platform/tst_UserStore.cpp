@@ -2,6 +2,8 @@
 
 #include "tests/support/TestFolder.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QtTest>
 
@@ -55,6 +57,10 @@ private slots:
     void damagedFileReportedNeverOverwritten();
     void writeKeepsEverythingElse();
     void twoStoresOnOneFile();
+    void continuationAtEndOfFile();
+    void hostileStores_data();
+    void hostileStores();
+    void fuzzCorpus();
     void failedWriteIsReported();
 };
 
@@ -85,6 +91,8 @@ void tst_UserStore::stringRoundTrip_data()
     QTest::newRow("tab") << "a\tb";
     QTest::newRow("non-ascii") << QString::fromUtf8("Übersicht – 日本");
     QTest::newRow("blanks") << "  padded  ";
+    QTest::newRow("trailing NULs") << QString::fromLatin1("ab\0\0", 4);
+    QTest::newRow("NUL inside") << QString::fromLatin1("a\0b", 3);
 }
 
 void tst_UserStore::stringRoundTrip()
@@ -239,6 +247,9 @@ void tst_UserStore::damagedFileReportedNeverOverwritten_data()
         "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\Software]\n");
     QTest::newRow("open string") << QByteArray(
         "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\A]\n\"x\"=\"1\n");
+    QTest::newRow("long hex number")
+        << QByteArray("Windows Registry Editor Version "
+                      "5.00\n[HKEY_CURRENT_USER\\A]\n\"x\"=hex:123456789abcdef\n");
     QTest::newRow("bad hex") << QByteArray(
         "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\A]\n\"x\"=hex:0g\n");
     QTest::newRow("deletion") << QByteArray(
@@ -293,6 +304,113 @@ void tst_UserStore::twoStoresOnOneFile()
     second.writeString(Key, "CodeDirection", "1");
     QCOMPARE(first.readString(Key, "CodeMeasurement"), QString("0"));
     QCOMPARE(first.readString(Key, "CodeDirection"), QString("1"));
+}
+
+void tst_UserStore::continuationAtEndOfFile()
+{
+    // The last line ends in a backslash that continues to nothing: a value
+    // written after it stays a value of its own.
+    TestFolder folder;
+    folder.write("user.reg", Sample + "\"Last\"=dword:00000002\\");
+    UserStore store(folder.file("user.reg"));
+    store.writeString(Key, "Next", "1");
+    QCOMPARE(store.readString(Key, "Next"), QString("1"));
+    QCOMPARE(store.readString(Key, "Text"), QString("1"));
+    QVERIFY(folder.read("user.reg").contains("\"Last\"=dword:00000002\n\"Next\"=\"1\"\n"));
+}
+
+void tst_UserStore::hostileStores_data()
+{
+    // Generated here: a header, then `body`. `readable` stores are read and
+    // written back within the time limit, growing only by what is written;
+    // the others are refused with an error naming the file, never rewritten.
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("readable");
+    const QByteArray header = "Windows Registry Editor Version 5.00\n\n";
+    const auto deepKey = [&](int levels) {
+        QByteArray path = "[HKEY_CURRENT_USER";
+        for (int i = 0; i < levels; ++i)
+            path += "\\k";
+        return header + path + "]\n\"x\"=\"1\"\n";
+    };
+    QTest::newRow("key 512 levels deep") << deepKey(512) << true;
+    QTest::newRow("key 3000 levels deep") << deepKey(3000) << false;
+    QByteArray values = header + "[HKEY_CURRENT_USER\\Many]\n";
+    for (int i = 0; i < 100000; ++i)
+        values += "\"v" + QByteArray::number(i) + "\"=\"" + QByteArray::number(i) + "\"\n";
+    QTest::newRow("100,000 values") << values << true;
+    QTest::newRow("a line of 2 million characters")
+        << header + "[HKEY_CURRENT_USER\\A]\n\"x\"=\"" + QByteArray(2000000, 'x') + "\"\n"
+        << false;
+    QByteArray wrapped = header + "[HKEY_CURRENT_USER\\A]\n\"x\"=hex:00";
+    for (int i = 0; i < 400000; ++i)
+        wrapped += ",\\\n  00";
+    QTest::newRow("continued past the line limit") << wrapped + "\n" << false;
+    QTest::newRow("9 MB") << header + "; " + QByteArray(9 * 1024 * 1024, 'x') + "\n" << false;
+}
+
+void tst_UserStore::hostileStores()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(bool, readable);
+    TestFolder folder;
+    folder.write("user.reg", body);
+    UserStore store(folder.file("user.reg"));
+    QElapsedTimer timer;
+    timer.start();
+    if (readable) {
+        QVERIFY(store.read().keyExists("Many") || store.read().keyExists("k\\k"));
+        store.writeString(Key, "CodeMeasurement", "1");
+        QCOMPARE(store.readString(Key, "CodeMeasurement"), QString("1"));
+        const QByteArray after = folder.read("user.reg");
+        QVERIFY(after.startsWith(body));
+        QVERIFY2(after.size() - body.size() < 200, QByteArray::number(after.size()).constData());
+    } else {
+        for (int i = 0; i < 2; ++i) {
+            try {
+                if (i == 0)
+                    store.read();
+                else
+                    store.writeString(Key, "CodeMeasurement", "1");
+                QFAIL("the store was read");
+            } catch (const StoreError &e) {
+                QCOMPARE(e.kind(), Kind::TooLarge);
+                QVERIFY2(e.message().contains(folder.file("user.reg")), qPrintable(e.message()));
+            }
+        }
+        QCOMPARE(folder.read("user.reg"), body);
+    }
+    // Far below what a cost growing faster than the file would take.
+    QVERIFY2(timer.elapsed() < 20000, QByteArray::number(timer.elapsed()).constData());
+}
+
+void tst_UserStore::fuzzCorpus()
+{
+    // Every input the fuzzer kept is read, or refused and left as it is; a
+    // store that was read takes a write that reads back.
+    // QUILLET_STORE_CORPUS replays another folder, such as a fuzzer's working corpus.
+    const QString corpus = qEnvironmentVariable("QUILLET_STORE_CORPUS", STORE_CORPUS);
+    const QFileInfoList inputs = QDir(corpus).entryInfoList(QDir::Files);
+    QVERIFY(!inputs.isEmpty());
+    for (const QFileInfo &input : inputs) {
+        TestFolder folder;
+        QFile file(input.filePath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        folder.write("user.reg", bytes);
+        UserStore store(folder.file("user.reg"));
+        try {
+            store.read();
+        } catch (const StoreError &e) {
+            QVERIFY2(e.kind() == Kind::Damaged || e.kind() == Kind::TooLarge,
+                     qPrintable(input.fileName()));
+            QVERIFY_THROWS_EXCEPTION(StoreError, store.writeString(Key, "CodeMeasurement", "1"));
+            QCOMPARE(folder.read("user.reg"), bytes);
+            continue;
+        }
+        store.writeString(Key, "CodeMeasurement", "1");
+        QCOMPARE(store.read().readString(Key, "CodeMeasurement"), QString("1"));
+    }
 }
 
 void tst_UserStore::failedWriteIsReported()

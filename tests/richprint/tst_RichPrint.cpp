@@ -674,6 +674,8 @@ void tst_RichPrint::malformedStoredValue_data()
                                     << "hex:01" << int(Kind::WrongType);
     QTest::newRow("direction as number") << "CodeDirection"
                                          << "dword:00000001" << int(Kind::WrongType);
+    QTest::newRow("damaged line") << "MarginTop"
+                                  << "25 mm" << int(Kind::Damaged);
 }
 
 void tst_RichPrint::malformedStoredValue()
@@ -705,7 +707,13 @@ void tst_RichPrint::malformedStoredValue()
         QFAIL("a malformed stored value was read");
     } catch (const platform::StoreError &e) {
         QCOMPARE(int(e.kind()), kind);
-        QVERIFY2(e.message().contains(name), qPrintable(e.message()));
+        QVERIFY2(
+            e.message().contains(kind == int(platform::StoreError::Kind::Damaged) ? "line" : name),
+            qPrintable(e.message()));
+        // The way out: the file is named, and deleting it gives the defaults back.
+        QVERIFY2(e.message().contains("Deleting the file \"" + storePath() +
+                                      "\" restores the default margins."),
+                 qPrintable(e.message()));
     }
     // Nothing of the stored settings was applied.
     QCOMPARE(engine.MeasureUnit(), muInches);

@@ -4,8 +4,10 @@
 #include "tests/support/TestFolder.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QtTest>
 
 #include <csignal>
@@ -29,6 +31,11 @@ private slots:
     void readOnlyFileRefusesWrite();
     void readOnlyFolderRefusesWrite();
     void killedWriterNeverDamagesFile();
+    void writeChangesOnlyItsLine_data();
+    void writeChangesOnlyItsLine();
+    void oversizedFileReadAsDefaults();
+    void staleTemporariesRemoved();
+    void fuzzCorpus();
 };
 
 void tst_IniFile::missingFileGivesDefaults()
@@ -51,6 +58,7 @@ void tst_IniFile::stringRoundTrip_data()
     QTest::newRow("equals and brackets") << "a=b [c] ;d";
     QTest::newRow("non-ascii") << QString::fromUtf8("Übersicht – 日本");
     QTest::newRow("macro") << "{$DATE} | {$PAGE}";
+    QTest::newRow("leading byte order mark") << QChar(0xFEFF) + QString("head");
 }
 
 void tst_IniFile::stringRoundTrip()
@@ -265,6 +273,134 @@ void tst_IniFile::killedWriterNeverDamagesFile()
         const QByteArray text = folder.read("Quillet.ini");
         QVERIFY(text.endsWith('\n'));
         QCOMPARE(text.count('\n'), sections * 2 + (sections - 1) * 0 + (sections - 1));
+    }
+}
+
+void tst_IniFile::writeChangesOnlyItsLine_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QString>("key"); // in [Settings], written as "NEW"
+    QTest::addColumn<QByteArray>("after");
+    QTest::newRow("lone and doubled carriage returns")
+        << QByteArray("[Settings]\r\nx=1\r\r\nnote=a\rb\r\nlc=old\r\n") << "lc"
+        << QByteArray("[Settings]\r\nx=1\r\r\nnote=a\rb\r\nlc=NEW\r\n");
+    QTest::newRow("undecodable bytes")
+        << QByteArray("\xff\xfe\x80junk\n[Settings]\nlc=\x80\x81\nhead=\xc3(\n") << "lc"
+        << QByteArray("\xff\xfe\x80junk\n[Settings]\nlc=NEW\nhead=\xc3(\n");
+    QTest::newRow("new key after the section's last, CR LF kept")
+        << QByteArray("; \xe9t\xe9\r\n[settings]\r\n  LC = x \r\n\r\n[Other]\r\n") << "wait"
+        << QByteArray("; \xe9t\xe9\r\n[settings]\r\n  LC = x \r\nwait=NEW\r\n\r\n[Other]\r\n");
+    QTest::newRow("key's spelling and blanks kept")
+        << QByteArray("[Settings]\n  LC = x \n") << "lc" << QByteArray("[Settings]\n  LC =NEW\n");
+    QTest::newRow("last line ends in a lone carriage return")
+        << QByteArray("[Settings]\nTstyle=bold\r") << "lc"
+        << QByteArray("[Settings]\nTstyle=bold\r\r\nlc=NEW");
+    QTest::newRow("no final line end")
+        << QByteArray("[Settings]\nlc=x") << "wait" << QByteArray("[Settings]\nlc=x\nwait=NEW");
+    QTest::newRow("new section after garbage")
+        << QByteArray("\x01\x02\x00\x03", 4) << "lc"
+        << QByteArray("\x01\x02\x00\x03\n\n[Settings]\nlc=NEW\n", 24);
+    QTest::newRow("byte order mark") << QByteArray("\xef\xbb\xbf[Settings]\nlc=x\n") << "lc"
+                                     << QByteArray("\xef\xbb\xbf[Settings]\nlc=NEW\n");
+    QByteArray noise(1 << 20, '\0');
+    QRandomGenerator random(22);
+    for (char &c : noise)
+        c = char(random.bounded(256));
+    noise.replace('[', '(');
+    QTest::newRow("1 MB of binary noise") << noise << "lc" << noise + "\n\n[Settings]\nlc=NEW\n";
+}
+
+void tst_IniFile::writeChangesOnlyItsLine()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QString, key);
+    QFETCH(QByteArray, after);
+    TestFolder folder;
+    folder.write("Quillet.ini", before);
+    const IniFile ini(folder.iniPath());
+    ini.writeString("Settings", key, "NEW");
+    QCOMPARE(folder.read("Quillet.ini"), after);
+    QCOMPARE(ini.readString("Settings", key, {}), QString("NEW"));
+}
+
+void tst_IniFile::oversizedFileReadAsDefaults()
+{
+    TestFolder folder;
+    QByteArray big = "[Settings]\nlc=Quillet!\nwait=5\n";
+    const QByteArray filler = "; " + QByteArray(100, 'x') + "\n";
+    while (big.size() <= IniFile::MaxFileBytes)
+        big += filler;
+    folder.write("Quillet.ini", big);
+    QStringList notices;
+    IniFile::setOversizeNotice([&](const QString &message) { notices << message; });
+    auto reset = qScopeGuard([] { IniFile::setOversizeNotice({}); });
+
+    const IniFile ini(folder.iniPath());
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < 1000; ++i)
+        QCOMPARE(ini.readString("Settings", "lc", "Options"), QString("Options"));
+    QCOMPARE(ini.readInteger("Settings", "wait", 1000), 1000);
+    // The size alone decides: far less than reading the file a thousand times.
+    QVERIFY2(timer.elapsed() < 5000, QByteArray::number(timer.elapsed()).constData());
+    QVERIFY_THROWS_EXCEPTION(platform::AppError, ini.writeString("Settings", "lc", "Options"));
+    QCOMPARE(notices.size(), 1);
+    QVERIFY2(notices[0].contains(folder.iniPath()), qPrintable(notices[0]));
+    QCOMPARE(folder.read("Quillet.ini"), big);
+}
+
+void tst_IniFile::staleTemporariesRemoved()
+{
+    TestFolder folder;
+    const QDateTime old = QDateTime::currentDateTime().addSecs(-600);
+    const QStringList stale = {"Quillet.ini.Ab3xZ9", "Quillet.ini.000000"};
+    // Not ours or not stale: other names, a folder, and a write still under way.
+    const QStringList kept = {"Quillet.ini.bak", "Quillet.ini.Ab3xZ9x", "Other.ini.Ab3xZ9",
+                              "Quillet.ini.fresh1"};
+    for (const QString &name : stale + kept) {
+        folder.write(name, "partial");
+        if (name != "Quillet.ini.fresh1") {
+            QFile file(folder.file(name));
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(old, QFileDevice::FileModificationTime));
+        }
+    }
+    QVERIFY(QDir(folder.path()).mkdir("Quillet.ini.dir123"));
+    IniFile(folder.iniPath()).writeString("Settings", "lc", "Options");
+    for (const QString &name : stale)
+        QVERIFY2(!QFile::exists(folder.file(name)), qPrintable(name));
+    for (const QString &name : kept + QStringList{"Quillet.ini.dir123"})
+        QVERIFY2(QFile::exists(folder.file(name)), qPrintable(name));
+}
+
+void tst_IniFile::fuzzCorpus()
+{
+    // Every input the fuzzer kept (two bytes that choose the key and the
+    // value's length are not part of the file): a write reads back and what
+    // differs from the old file lies within one line.
+    // QUILLET_INI_CORPUS replays another folder, such as a fuzzer's working corpus.
+    const QString corpus = qEnvironmentVariable("QUILLET_INI_CORPUS", INI_CORPUS);
+    const QFileInfoList inputs = QDir(corpus).entryInfoList(QDir::Files);
+    QVERIFY(!inputs.isEmpty());
+    for (const QFileInfo &input : inputs) {
+        QFile file(input.filePath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll().mid(2);
+        TestFolder folder;
+        folder.write("Quillet.ini", before);
+        const IniFile ini(folder.iniPath());
+        ini.writeString("Settings", "lc", "NEW");
+        QCOMPARE(ini.readString("Settings", "lc", {}), QString("NEW"));
+        const QByteArray after = folder.read("Quillet.ini");
+        qsizetype prefix = 0;
+        while (prefix < before.size() && prefix < after.size() && before[prefix] == after[prefix])
+            ++prefix;
+        qsizetype suffix = 0;
+        while (suffix < before.size() - prefix && suffix < after.size() - prefix &&
+               before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
+            ++suffix;
+        QVERIFY2(!before.mid(prefix, before.size() - prefix - suffix).contains('\n'),
+                 qPrintable(input.fileName()));
     }
 }
 
