@@ -61,7 +61,7 @@ bool handOver(const std::string &path, const std::string &request)
             send(socket, request.data() + done, request.size() - done, MSG_NOSIGNAL);
         if (written > 0)
             done += static_cast<std::size_t>(written);
-        else if (written < 0 && errno != EINTR)
+        else if (written == 0 || errno != EINTR)
             sent = false;
     }
     close(socket);
