@@ -1,5 +1,5 @@
-// Writes the program's icon as PNG files in the folder layout of the
-// freedesktop icon theme specification:
+// Writes the program's icon as PNG files in the hicolor theme's folder layout,
+// where desktops look up application icons by size:
 //   write_icons FOLDER SIZE...  ->  FOLDER/hicolor/<SIZE>x<SIZE>/apps/quillet.png
 #include "app/AppIcon.h"
 

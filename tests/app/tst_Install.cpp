@@ -1,6 +1,6 @@
 // cmake --install into a temporary prefix: the program, its help file, the
-// desktop entry and the icon files land where the freedesktop
-// specifications (desktop entry, icon theme) and the command path expect them;
+// desktop entry and the icon files land where application menus, icon
+// lookups and the command path expect them;
 // the command on the PATH hands commands to a running copy and runs the
 // program for everything else.
 #include "platform/SingleInstance.h"
