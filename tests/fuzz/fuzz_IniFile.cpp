@@ -2,6 +2,7 @@
 // write one, read back. Run:
 //   fuzz_IniFile -max_len=65536 -rss_limit_mb=2048 -timeout=10 ini-corpus/
 #include "settings/IniFile.h"
+#include "tests/support/ByteDiff.h"
 
 #include <QByteArrayList>
 #include <QStringDecoder>
@@ -57,14 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         std::abort();
 
     // Every other byte is unchanged: what differs lies within one line.
-    qsizetype prefix = 0;
-    while (prefix < before.size() && prefix < after.size() && before[prefix] == after[prefix])
-        ++prefix;
-    qsizetype suffix = 0;
-    while (suffix < before.size() - prefix && suffix < after.size() - prefix &&
-           before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
-        ++suffix;
-    if (before.mid(prefix, before.size() - prefix - suffix).contains('\n'))
+    if (!changedWithinOneLine(before, after))
         std::abort();
 
     // Every other key reads as before.
