@@ -40,6 +40,8 @@ int codePageForCharset(int charset);
 class CodePageDecoder {
 public:
     QString decode(const QByteArray &bytes, int codePage);
+    // The same into `out`, whose buffer is reused for the built-in code pages.
+    void decode(const QByteArray &bytes, int codePage, QString &out);
 
 private:
     QHash<int, std::shared_ptr<QStringDecoder>> m_decoders;
