@@ -30,6 +30,8 @@ constexpr int kListIndentTwips = 600;
 // Where the bullet sits, relative to the text, in the RTF written for a list item.
 constexpr int kBulletHangTwips = 300;
 
+// The character of a Windows-1252 byte.
+char16_t decodeCp1252(unsigned char byte);
 // The byte of `c` in Windows-1252, or -1 when the code page has no such character.
 int encodeCp1252(char16_t c);
 // Code page of an RTF \fcharset value; 0 when the font uses the document's code page.

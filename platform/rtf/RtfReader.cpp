@@ -453,6 +453,11 @@ void Reader::flushBytes()
 void Reader::hexByte(int byte)
 {
     const int codePage = currentCodePage();
+    if (codePage == 1252 && m_bytes.isEmpty() && m_state.dest == Dest::Text) {
+        // A byte of this code page decodes on its own: the text takes it at once.
+        appendChar(decodeCp1252(static_cast<unsigned char>(byte)));
+        return;
+    }
     if (!m_bytes.isEmpty() && codePage != m_bytesCodePage)
         flushBytes();
     m_bytesCodePage = codePage;
