@@ -507,8 +507,8 @@ void Reader::appendText(QStringView text)
     }
 }
 
-// The paragraph's text, with the breaks and runs that are due before more text
-// settled.
+// Settles the break, block, cell separator and run due before more body text,
+// and returns the paragraph's text to append it to.
 QString &Reader::bodyText()
 {
     if (m_pendingBreak)
