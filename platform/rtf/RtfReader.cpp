@@ -1055,6 +1055,14 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
+// Bytes that are text as they stand: printable ASCII other than \ { }.
+constexpr std::array<bool, 256> kPlainText = [] {
+    std::array<bool, 256> plain{};
+    for (int c = 0x20; c < 0x80; ++c)
+        plain[size_t(c)] = c != '\\' && c != '{' && c != '}';
+    return plain;
+}();
+
 bool Reader::run(QString *error)
 {
     m_stack.reserve(64);
@@ -1168,9 +1176,7 @@ bool Reader::run(QString *error)
             continue;
         // Plain ASCII text: take the whole stretch at once.
         const char *start = m_p - 1;
-        while (m_p < m_end && static_cast<unsigned char>(*m_p) >= 0x20 &&
-               static_cast<unsigned char>(*m_p) < 0x80 && *m_p != '\\' && *m_p != '{' &&
-               *m_p != '}')
+        while (m_p < m_end && kPlainText[static_cast<unsigned char>(*m_p)])
             ++m_p;
         if (m_state.dest == Dest::Text && !m_state.ch.hidden) {
             // Only the first character can be a control character here.
