@@ -227,7 +227,9 @@ void QtPrinter::drawPicture(const QRect &target, const QImage &indexed)
     // and when the job ends the placeholder's image object is replaced by the
     // picture itself, indexed, one byte a pixel. One picture a job: it is the
     // last image drawn, as the placeholder must be the file's last image.
-    if (!toFile() || !m_picture.isNull() || indexed.format() != QImage::Format_Indexed8) {
+    // Printing in grey is left to Qt, which then writes images in grey.
+    if (!toFile() || !m_picture.isNull() || indexed.format() != QImage::Format_Indexed8 ||
+        m_printer.colorMode() == QPrinter::GrayScale) {
         Printer::drawPicture(target, indexed);
         return;
     }
