@@ -114,12 +114,9 @@ struct Timing {
     double cpuMs = 0;
 };
 
-// Qt's PDF writer with the same page and target.
-Timing qtPage(const QImage &picture, const QString &file)
+// Qt's PDF writer drawing `picture` page-wide on the job's page.
+void drawPage(const QImage &picture, const QString &file)
 {
-    QElapsedTimer clock;
-    clock.start();
-    const double cpu = threadCpuMs();
     QPdfWriter writer(file);
     writer.setResolution(1200);
     writer.setPageSize(QPageSize(QPageSize::Letter));
@@ -128,7 +125,15 @@ Timing qtPage(const QImage &picture, const QString &file)
     painter.setRenderHint(QPainter::LosslessImageRendering);
     const int width = writer.width();
     painter.drawImage(QRect(0, 300, width, int(qint64(Height) * width / Width)), picture);
-    painter.end();
+}
+
+// Qt's PDF writer with the same page and target.
+Timing qtPage(const QImage &picture, const QString &file)
+{
+    QElapsedTimer clock;
+    clock.start();
+    const double cpu = threadCpuMs();
+    drawPage(picture, file);
     return {double(clock.nsecsElapsed()) / 1e6, threadCpuMs() - cpu};
 }
 
@@ -139,18 +144,9 @@ Timing indexedPage(const QImage &reduced, const QString &file, int level, qint64
     QElapsedTimer clock;
     clock.start();
     const double cpu = threadCpuMs();
-    {
-        QPdfWriter writer(file);
-        writer.setResolution(1200);
-        writer.setPageSize(QPageSize(QPageSize::Letter));
-        writer.setPageMargins(QMarginsF(6.35, 6.35, 6.35, 6.35), QPageLayout::Millimeter);
-        QPainter painter(&writer);
-        painter.setRenderHint(QPainter::LosslessImageRendering);
-        const int width = writer.width();
-        QImage placeholder(1, 1, QImage::Format_RGB32);
-        placeholder.fill(Qt::white);
-        painter.drawImage(QRect(0, 300, width, int(qint64(Height) * width / Width)), placeholder);
-    }
+    QImage placeholder(1, 1, QImage::Format_RGB32);
+    placeholder.fill(Qt::white);
+    drawPage(placeholder, file);
     QFile page(file);
     page.open(QIODevice::ReadOnly);
     const QByteArray pdf = page.readAll();
