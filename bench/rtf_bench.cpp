@@ -9,14 +9,13 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QTemporaryDir>
 #include <QTextCursor>
 #include <QTextDocument>
-
-#include <QFile>
 
 #include <algorithm>
 #include <cstdio>
@@ -146,7 +145,6 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int megabytes = argc > 1 ? std::atoi(argv[1]) : 10;
-
     const bool rtfOnly = argc > 2 && std::strcmp(argv[2], "rtf") == 0;
 
     QTextDocument source;
@@ -158,10 +156,10 @@ int main(int argc, char **argv)
     for (int run = 0; run < (rtfOnly ? 3 : 1); ++run) {
         t.start();
         rtf = platform::rtf::RtfWriter::write(source);
+        t.report("save (RtfWriter::write):");
         if (run == 0)
             std::printf("RTF size: %.1f MB, %d paragraphs\n", rtf.size() / 1048576.0,
                         source.blockCount());
-        t.report("save (RtfWriter::write):");
 
         QTextDocument doc;
         t.start();
@@ -177,8 +175,8 @@ int main(int argc, char **argv)
         if (back != rtf)
             std::printf("note: the re-saved RTF differs (%lld bytes)\n", qlonglong(back.size()));
     }
-    if (const QByteArray save = qgetenv("QUILLET_BENCH_SAVE"); !save.isEmpty()) {
-        QFile out(QString::fromLocal8Bit(save));
+    if (!qEnvironmentVariableIsEmpty("QUILLET_BENCH_SAVE")) {
+        QFile out(qEnvironmentVariable("QUILLET_BENCH_SAVE"));
         if (out.open(QIODevice::WriteOnly))
             out.write(rtf);
     }
