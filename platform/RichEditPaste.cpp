@@ -188,7 +188,7 @@ void RichEdit::revealCursorWhenLaidOut()
     }
     connect(wait, &QTimer::timeout, this, [this, wait] {
         const QTextBlock block = textCursor().block();
-        if (!block.isValid() || laidOut(block)) {
+        if (!block.isValid() || !block.isVisible() || laidOut(block)) {
             wait->deleteLater();
             ensureCursorVisible();
         }
@@ -253,16 +253,16 @@ void RichEdit::insertFromMimeData(const QMimeData *source)
         }
         tooLarge = true;
     }
-    if (!source->hasText()) {
-        if (tooLarge)
-            showMessageBox(tooLargeToPasteMessage(), this);
-        return;
-    }
-    const QString text = source->text();
-    // The message comes first: a message box taking the focus asks for the
-    // insertion point's place, which would lay out all the pasted text.
+    // The text is taken before a message box runs its event loop, in which
+    // the clipboard may change. The message comes before the paste: a message
+    // box taking the focus asks for the insertion point's place, which would
+    // lay out all the pasted text at once.
+    const bool hasText = source->hasText();
+    const QString text = hasText ? source->text() : QString();
     if (tooLarge)
         showMessageBox(tooLargeToPasteMessage(), this);
+    if (!hasText)
+        return;
     if (insertPastedText(text))
         revealCursorWhenLaidOut();
     else
