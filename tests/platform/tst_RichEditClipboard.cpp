@@ -28,6 +28,18 @@ QByteArray runServing(const QString &program, const QStringList &args)
     return process.readAllStandardOutput();
 }
 
+// Puts the formats given (the non-empty ones) on the clipboard.
+void offer(const QByteArray &rtf, const QByteArray &html, const QString &plain)
+{
+    auto *mime = new QMimeData;
+    if (!rtf.isEmpty())
+        mime->setData(QStringLiteral("text/rtf"), rtf);
+    if (!html.isEmpty())
+        mime->setData(QStringLiteral("text/html"), html);
+    mime->setText(plain);
+    QApplication::clipboard()->setMimeData(mime);
+}
+
 // Reads and closes whatever message box a paste shows, while it lives.
 class MessageCloser {
 public:
@@ -204,13 +216,7 @@ void tst_RichEditClipboard::hostilePastes()
     QFETCH(QString, plain);
     QFETCH(QString, text);
     QFETCH(bool, notice);
-    auto *mime = new QMimeData;
-    if (!rtf.isEmpty())
-        mime->setData(QStringLiteral("text/rtf"), rtf);
-    if (!html.isEmpty())
-        mime->setData(QStringLiteral("text/html"), html);
-    mime->setText(plain);
-    QApplication::clipboard()->setMimeData(mime);
+    offer(rtf, html, plain);
 
     // Whatever message the paste shows is read and closed.
     const MessageCloser closer;
@@ -265,11 +271,7 @@ void tst_RichEditClipboard::largePasteLaysOutAfterwards()
     QFETCH(QString, typed);
     QFETCH(int, pointSize);
     QFETCH(QStringList, messages);
-    auto *mime = new QMimeData;
-    if (!rtf.isEmpty())
-        mime->setData(QStringLiteral("text/rtf"), rtf);
-    mime->setText(plain);
-    QApplication::clipboard()->setMimeData(mime);
+    offer(rtf, QByteArray(), plain);
 
     const MessageCloser closer;
     RichEdit edit;
