@@ -17,6 +17,7 @@
 #include <QSaveFile>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
 #include <cmath>
 #include <utility>
@@ -346,11 +347,17 @@ public:
     {
         m_recheck.setInterval(50);
         connect(&m_recheck, &QTimer::timeout, this, [this] {
-            if (!m_dialog || ++m_checks > MaxChecks) {
+            // Counting starts once the window manager has framed the dialog:
+            // until then Qt does not know the frame, and a busy window
+            // manager may take seconds to add it.
+            const bool framed = m_dialog && outerFrame(m_dialog).size() != m_dialog->size();
+            const bool done = framed ? ++m_checks > MaxChecks
+                                     : ++m_unframedChecks > MaxUnframedChecks;
+            if (!m_dialog || done) {
                 m_recheck.stop();
                 return;
             }
-            if (m_dialog->pos() != target(m_dialog))
+            if (outerFrame(m_dialog).topLeft() != target(m_dialog))
                 place(m_dialog);
         });
     }
@@ -366,8 +373,9 @@ protected:
         if (type == QEvent::Show) {
             m_dialog = dialog;
             m_checks = 0;
+            m_unframedChecks = 0;
             m_recheck.start();
-        } else if (dialog->frameGeometry().size() == m_placedFor) {
+        } else if (outerFrame(dialog).size() == m_placedFor) {
             return false;
         }
         place(dialog);
@@ -375,13 +383,26 @@ protected:
     }
 
 private:
-    // Two seconds of checks: window managers frame a window well within that.
+    // Two seconds of checks once framed, so that a late move by the window
+    // manager is undone but the user's own move later is not; at most ten
+    // seconds waiting for a frame (a window manager may draw none).
     static constexpr int MaxChecks = 40;
+    static constexpr int MaxUnframedChecks = 200;
+
+    // The dialog's frame as the window system last reported it. The widget's
+    // own frame geometry is cached and may still lack a frame the window
+    // manager added later without moving the dialog.
+    static QRect outerFrame(const QWidget *dialog)
+    {
+        if (const QWindow *window = dialog->windowHandle())
+            return window->geometry().marginsAdded(window->frameMargins());
+        return dialog->frameGeometry();
+    }
 
     // Where the outer frame's top-left corner belongs.
     QPoint target(const QWidget *dialog) const
     {
-        const QSize outer = dialog->frameGeometry().size();
+        const QSize outer = outerFrame(dialog).size();
         const QRect screen = dialog->screen()->geometry();
         return {screen.x() + (screen.width() - outer.width()) / 2,
                 screen.y() + (screen.height() - outer.height()) / m_heightDivisor};
@@ -389,7 +410,7 @@ private:
 
     void place(QWidget *dialog)
     {
-        m_placedFor = dialog->frameGeometry().size();
+        m_placedFor = outerFrame(dialog).size();
         dialog->move(target(dialog));
     }
 
@@ -398,6 +419,7 @@ private:
     QPointer<QWidget> m_dialog;
     QTimer m_recheck;
     int m_checks = 0;
+    int m_unframedChecks = 0;
 };
 
 // Disables the controls of Qt's page-setup widget that the flags take away.
