@@ -11,6 +11,8 @@ notification area: that is "icon on screen". After the last run it leaves
 the program idle and reads its proportional set size and the CPU time it
 used while idle.
 """
+import array
+import collections
 import os
 import shutil
 import statistics
@@ -20,6 +22,9 @@ import tempfile
 import time
 
 from Xlib import X, display
+
+PAGE_PRESENT = 1 << 63
+PFN_MASK = (1 << 55) - 1
 
 
 def icon_mapped(dpy, name):
@@ -54,6 +59,46 @@ def pss_kib(pid):
     return -1
 
 
+def present_frames(pid):
+    """The physical frame of every page of the process that is in memory."""
+    frames = []
+    with open(f'/proc/{pid}/maps') as maps, open(f'/proc/{pid}/pagemap', 'rb') as pagemap:
+        for line in maps:
+            start, end = (int(x, 16) for x in line.split()[0].split('-'))
+            if line.rstrip().endswith('[vsyscall]'):
+                continue
+            pagemap.seek(start // 4096 * 8)
+            entries = array.array('Q')
+            entries.frombytes(pagemap.read((end - start) // 4096 * 8))
+            frames.extend(e & PFN_MASK for e in entries if e & PAGE_PRESENT)
+    return frames
+
+
+def session_pss_kib(pid):
+    """Proportional set size as if the program's session ran alone on the
+    machine: a page is divided only among the processes of the session
+    (Xvfb, window manager, notification area, the program) that map it, not
+    among other programs that happen to run at the time. Needs root, which
+    the page frame numbers are shown to."""
+    group = os.getpgid(pid)
+    others = collections.Counter()
+    for entry in os.listdir('/proc'):
+        if not entry.isdigit() or int(entry) == pid:
+            continue
+        try:
+            if os.getpgid(int(entry)) != group:
+                continue
+            others.update(set(present_frames(int(entry))))
+        except (OSError, ProcessLookupError):
+            continue
+    frames = present_frames(pid)
+    if not frames or not any(frames):
+        return -1  # no frame numbers without root
+    own = collections.Counter(frames)
+    return sum(count * 4 / (count + others[frame])
+               for frame, count in own.items()) if own else -1
+
+
 def cpu_ticks(pid):
     with open(f'/proc/{pid}/stat') as f:
         fields = f.read().rsplit(')', 1)[1].split()
@@ -83,6 +128,7 @@ def main():
         times.append((time.monotonic() - t0) * 1000)
     time.sleep(3)  # let start-up work settle
     pss = pss_kib(proc.pid)
+    alone = session_pss_kib(proc.pid)
     ticks0 = cpu_ticks(proc.pid)
     idle_seconds = 10
     time.sleep(idle_seconds)
@@ -94,6 +140,7 @@ def main():
     print(f'icon on screen: median {statistics.median(times):.1f} ms, '
           f'min {min(times):.1f} ms, max {max(times):.1f} ms')
     print(f'idle proportional set size: {pss / 1024:.1f} MiB')
+    print(f'idle proportional set size, session alone: {alone / 1024:.1f} MiB')
     print(f'idle CPU: {ticks / hz * 1000:.0f} ms over {idle_seconds} s')
 
 
