@@ -7,9 +7,10 @@ Run inside a desktop session with a notification area, e.g.:
 
 For each run it copies the executable into a fresh folder, starts it, and
 polls the X server until the program's icon is mapped inside the
-notification area: that is "icon on screen". After the last run it leaves
-the program idle and reads its proportional set size and the CPU time it
-used while idle.
+notification area: that is "icon on screen", reported with the CPU time the
+program used until then. After the last run it leaves the program idle and
+reads its proportional set size (also as if its session ran alone on the
+machine) and the CPU time it used while idle.
 """
 import array
 import collections
@@ -99,6 +100,18 @@ def session_pss_kib(pid):
                for frame, count in own.items()) if own else -1
 
 
+def cpu_ms(pid):
+    """CPU time of all the process's threads so far, in milliseconds."""
+    total = 0
+    for task in os.listdir(f'/proc/{pid}/task'):
+        try:
+            with open(f'/proc/{pid}/task/{task}/schedstat') as f:
+                total += int(f.read().split()[0])
+        except OSError:
+            continue
+    return total / 1e6
+
+
 def cpu_ticks(pid):
     with open(f'/proc/{pid}/stat') as f:
         fields = f.read().rsplit(')', 1)[1].split()
@@ -111,6 +124,7 @@ def main():
     runs = int(sys.argv[2]) if len(sys.argv) > 2 else 10
     dpy = display.Display()
     times = []
+    cpu_times = []
     proc = None
     for i in range(runs):
         folder = tempfile.mkdtemp(prefix='quillet-bench-')
@@ -126,6 +140,7 @@ def main():
         while not icon_mapped(dpy, name):
             time.sleep(0.001)
         times.append((time.monotonic() - t0) * 1000)
+        cpu_times.append(cpu_ms(proc.pid))
     time.sleep(3)  # let start-up work settle
     pss = pss_kib(proc.pid)
     alone = session_pss_kib(proc.pid)
@@ -139,6 +154,9 @@ def main():
     print(f'runs: {runs}')
     print(f'icon on screen: median {statistics.median(times):.1f} ms, '
           f'min {min(times):.1f} ms, max {max(times):.1f} ms')
+    print(f'CPU time until the icon is on screen: median '
+          f'{statistics.median(cpu_times):.1f} ms, min {min(cpu_times):.1f} ms, '
+          f'max {max(cpu_times):.1f} ms')
     print(f'idle proportional set size: {pss / 1024:.1f} MiB')
     print(f'idle proportional set size, session alone: {alone / 1024:.1f} MiB')
     print(f'idle CPU: {ticks / hz * 1000:.0f} ms over {idle_seconds} s')
