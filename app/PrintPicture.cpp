@@ -42,7 +42,7 @@ void drawTextAt(QPainter &canvas, int x, int y, const QString &text)
 
 int TTrayForm::CenterText(const QString &text)
 {
-    platform::Printer &printer = RichPrinter1->printer();
+    platform::Printer &printer = RichPrinter1()->printer();
     QPainter &canvas = jobCanvas(printer);
     const int width = QFontMetrics(canvas.font(), canvas.device()).horizontalAdvance(text);
     return (printer.pageWidth() - width) / 2;
@@ -50,7 +50,7 @@ int TTrayForm::CenterText(const QString &text)
 
 void TTrayForm::printPicture()
 {
-    platform::Printer &printer = RichPrinter1->printer();
+    platform::Printer &printer = RichPrinter1()->printer();
     printer.beginDoc();
     try {
         QImage picture = EditScreen->picture();
@@ -89,7 +89,7 @@ void TTrayForm::printPicture()
 
 void TTrayForm::PrintBitmap(const QRect &target, QImage bitmap)
 {
-    platform::Printer &printer = RichPrinter1->printer();
+    platform::Printer &printer = RichPrinter1()->printer();
     try {
         QImage reduced;
         {

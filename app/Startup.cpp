@@ -9,6 +9,7 @@
 #include "imaging/thescreen.h"
 #include "platform/AppWindows.h"
 #include "platform/Dialogs.h"
+#include "platform/FreeMemory.h"
 #include "platform/Services.h"
 #include "printing.h"
 #include "settings/About.h"
@@ -79,6 +80,9 @@ int createForms(Command command)
     if (!requestName(command).isEmpty())
         QTimer::singleShot(0, TrayForm, [command] { TrayForm->runCommand(command); });
     showStartupNotices(*TrayForm->TrayIcon1);
+    // Once the start-up's events are handled, what it built and dropped is
+    // given back: the program may idle for days.
+    QTimer::singleShot(0, [] { platform::returnFreeMemory(); });
     return -1;
 }
 

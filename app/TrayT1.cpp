@@ -120,9 +120,6 @@ TTrayForm::TTrayForm(QWidget *parent, Command command) : QWidget(parent, Qt::Too
             &TTrayForm::openPopupMenu);
     TrayIcon1->setActive(true);
 
-    RichPrinter1 = new TRichPrinter(this);
-    setupRichPrinter1();
-
     FormCreate();
 }
 
@@ -131,32 +128,41 @@ TTrayForm::~TTrayForm()
     delete PopupMenu1;
 }
 
+TRichPrinter *TTrayForm::RichPrinter1()
+{
+    if (!m_richPrinter) {
+        m_richPrinter = new TRichPrinter(this);
+        setupRichPrinter1();
+    }
+    return m_richPrinter;
+}
+
 void TTrayForm::setupRichPrinter1()
 {
     // The unit goes first: the engine's millimetre defaults are converted to
     // inches once, then overwritten where the tray has its own value. The
     // margins are one inch less one unit in the last place.
-    RichPrinter1->setMeasureUnit(muInches);
-    RichPrinter1->setSaveMargins(true);
-    RichPrinter1->setMarginTop(0.9999999999999999);
-    RichPrinter1->setMarginBottom(0.9999999999999999);
-    RichPrinter1->setMarginLeft(0.9999999999999999);
-    RichPrinter1->setMarginRight(0.9999999999999999);
-    RichPrinter1->setLogoWidth(0.984251968503937);
-    RichPrinter1->setLogoHeight(0.7874015748031497);
-    RichPrinter1->setHeader(QStringLiteral("{$TITLE}"));
-    RichPrinter1->setHeaderFormat(QStringLiteral(">   3.937"));
-    RichPrinter1->setFooter(QStringLiteral("Page {$PAGE}"));
-    RichPrinter1->setFooterFormat(QStringLiteral(">   3.937"));
-    RichPrinter1->setShowProgress(false);
-    RichPrinter1->setBorderOffset(0.07874015748031496);
-    RichPrinter1->setOptions_Dialog(poMargins);
+    m_richPrinter->setMeasureUnit(muInches);
+    m_richPrinter->setSaveMargins(true);
+    m_richPrinter->setMarginTop(0.9999999999999999);
+    m_richPrinter->setMarginBottom(0.9999999999999999);
+    m_richPrinter->setMarginLeft(0.9999999999999999);
+    m_richPrinter->setMarginRight(0.9999999999999999);
+    m_richPrinter->setLogoWidth(0.984251968503937);
+    m_richPrinter->setLogoHeight(0.7874015748031497);
+    m_richPrinter->setHeader(QStringLiteral("{$TITLE}"));
+    m_richPrinter->setHeaderFormat(QStringLiteral(">   3.937"));
+    m_richPrinter->setFooter(QStringLiteral("Page {$PAGE}"));
+    m_richPrinter->setFooterFormat(QStringLiteral(">   3.937"));
+    m_richPrinter->setShowProgress(false);
+    m_richPrinter->setBorderOffset(0.07874015748031496);
+    m_richPrinter->setOptions_Dialog(poMargins);
     // Courier New of 13 screen pixels (10 points) in the window-text colour;
     // without a printer the engine keeps its own Courier New of 10 points.
     QFont font(QStringLiteral("Courier New"));
     font.setPixelSize(13);
-    RichPrinter1->setFont_HeaderFooter(font,
-                                       QGuiApplication::palette().color(QPalette::WindowText));
+    m_richPrinter->setFont_HeaderFooter(font,
+                                        QGuiApplication::palette().color(QPalette::WindowText));
 }
 
 void TTrayForm::buildMenu()
@@ -315,7 +321,7 @@ void TTrayForm::Prints()
     auto &appWindows = platform::services().appWindows();
     if (UsePrintDialog1->isChecked()) {
         appWindows.bringForward();
-        const bool accepted = RichPrinter1->printer().printDialog(Editor);
+        const bool accepted = RichPrinter1()->printer().printDialog(Editor);
         appWindows.hideTaskbarEntry();
         if (!accepted)
             return;
@@ -332,7 +338,7 @@ void TTrayForm::Prints()
         PrintCancel.clear();
         return;
     }
-    RichPrinter1->setTitle(QStringLiteral("Quillet!"));
+    RichPrinter1()->setTitle(QStringLiteral("Quillet!"));
     if (textMode())
         printText();
     else
@@ -347,11 +353,11 @@ void TTrayForm::printText()
     cursor.movePosition(QTextCursor::Start);
     memo->setTextCursor(cursor);
     Editor->fontit();
-    RichPrinter1->setFooter(
+    RichPrinter1()->setFooter(
         ViewableForm->chkpagenumbers->isChecked() ? QStringLiteral("Page {$PAGE}") : QString());
     // Read afresh: the options dialog writes it without telling the tray.
-    RichPrinter1->setHeader(settings::read(IniFile::programIni(), settings::Header));
-    RichPrinter1->PrintRichEdit(memo, 1);
+    RichPrinter1()->setHeader(settings::read(IniFile::programIni(), settings::Header));
+    RichPrinter1()->PrintRichEdit(memo, 1);
     cursor = memo->textCursor();
     cursor.setPosition(std::min(insertionPoint, memo->document()->characterCount() - 1));
     memo->setTextCursor(cursor);
@@ -359,7 +365,7 @@ void TTrayForm::printText()
 
 void TTrayForm::PrinterSetup(QWidget *owner)
 {
-    RichPrinter1->printer().printerSetup(owner);
+    RichPrinter1()->printer().printerSetup(owner);
 }
 
 void TTrayForm::showEditor()
@@ -448,7 +454,7 @@ void TTrayForm::UsePrintDialog1Click()
 
 void TTrayForm::PageSetup1Click()
 {
-    RichPrinter1->PageSetup();
+    RichPrinter1()->PageSetup();
 }
 
 void TTrayForm::options()

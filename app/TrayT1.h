@@ -50,7 +50,10 @@ public:
 
     std::unique_ptr<platform::TrayIcon> TrayIcon1;
     QMenu *PopupMenu1 = nullptr;
-    TRichPrinter *RichPrinter1 = nullptr;
+    // The print engine, a child of the form. It is built on first use: until
+    // something prints or sets up the page the program does not open the
+    // print service (its libraries cost memory for the whole idle time).
+    TRichPrinter *RichPrinter1();
 
     QAction *Quillet1 = nullptr;
     QAction *SaveSelection1 = nullptr;
@@ -142,6 +145,7 @@ private:
     void mergeCapture(const QString &fileName, bool rich);
     void buildMenu();
     void setupRichPrinter1();
+    TRichPrinter *m_richPrinter = nullptr;
     void FormCreate();
     void flipCaptureMode();
     void openPopupMenu(const QPoint &globalPos);

@@ -30,11 +30,10 @@ Tprintit::Tprintit(QWidget *parent) : QWidget(parent, Qt::Tool | Qt::FramelessWi
 {
     setObjectName(QStringLiteral("printit"));
     setWindowTitle(QStringLiteral("Printing ..."));
-    const int caption = captionRect().height();
-    setFixedSize(ClientWidth, caption + ClientHeight);
     CancelButton = new QPushButton(QStringLiteral("Cancel Print Job"), this);
     CancelButton->setObjectName(QStringLiteral("CancelButton"));
-    CancelButton->setGeometry(16, caption + 8, 117, 34);
+    // The height of the caption's bold text, and so the window's size, is
+    // measured when the window is first shown: measuring loads the font.
     CancelButton->setDefault(true);
     connect(CancelButton, &QPushButton::clicked, this, &Tprintit::CancelButtonClick);
 }
@@ -65,6 +64,12 @@ void Tprintit::keyPressEvent(QKeyEvent *event)
 
 void Tprintit::showEvent(QShowEvent *event)
 {
+    if (!m_laidOut) {
+        const int caption = captionRect().height();
+        setFixedSize(ClientWidth, caption + ClientHeight);
+        CancelButton->setGeometry(16, caption + 8, 117, 34);
+        m_laidOut = true;
+    }
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     move(screen.center() - QPoint(width() / 2, height() / 2));
     CancelButton->setFocus();

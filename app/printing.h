@@ -26,6 +26,9 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+
+private:
+    bool m_laidOut = false;
 };
 
 extern Tprintit *printit;

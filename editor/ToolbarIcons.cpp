@@ -1,6 +1,7 @@
 #include "ToolbarIcons.h"
 
 #include <QFont>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -170,7 +171,10 @@ void draw(QPainter &p, ToolbarGlyph glyph)
 
 } // namespace
 
-QIcon paintedIcon(const std::function<void(QPainter &)> &paint, std::initializer_list<int> sizes)
+namespace {
+
+// Renders every size at once, the first time any size is asked for.
+QIcon renderedIcon(const std::function<void(QPainter &)> &paint, const QList<int> &sizes)
 {
     QIcon icon;
     for (int size : sizes) {
@@ -187,6 +191,71 @@ QIcon paintedIcon(const std::function<void(QPainter &)> &paint, std::initializer
     return icon;
 }
 
+// An icon made when it is first painted or asked about: the windows are
+// built at start-up but most of them are never shown, and every picture drawn
+// or looked up in the icon theme would stay in memory all along. Once made it
+// answers exactly as the icon `make` returns.
+class DeferredIconEngine : public QIconEngine {
+public:
+    explicit DeferredIconEngine(std::function<QIcon()> make) : m_make(std::move(make)) {}
+
+    QIconEngine *clone() const override { return new DeferredIconEngine(*this); }
+
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        made().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return made().pixmap(size, 1.0, mode, state);
+    }
+
+    QSize actualSize(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return pixmap(size, mode, state).size();
+    }
+
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override
+    {
+        return made().availableSizes(mode, state);
+    }
+
+    QString iconName() override { return made().name(); }
+
+private:
+    DeferredIconEngine(const DeferredIconEngine &other) = default;
+
+    const QIcon &made()
+    {
+        if (m_make) {
+            m_icon = m_make();
+            m_make = nullptr;
+        }
+        return m_icon;
+    }
+
+    std::function<QIcon()> m_make;
+    QIcon m_icon;
+};
+
+QIcon deferredIcon(std::function<QIcon()> make)
+{
+    return QIcon(new DeferredIconEngine(std::move(make)));
+}
+
+} // namespace
+
+QIcon themedIcon(const QString &themeName, const QIcon &fallback)
+{
+    return deferredIcon([themeName, fallback] { return QIcon::fromTheme(themeName, fallback); });
+}
+
+QIcon paintedIcon(const std::function<void(QPainter &)> &paint, std::initializer_list<int> sizes)
+{
+    return deferredIcon([paint, sizes = QList<int>(sizes)] { return renderedIcon(paint, sizes); });
+}
+
 QIcon drawnToolbarIcon(ToolbarGlyph glyph)
 {
     return paintedIcon([glyph](QPainter &p) { draw(p, glyph); });
@@ -197,7 +266,7 @@ QIcon toolbarIcon(ToolbarGlyph glyph)
     const QLatin1String name(themeName(glyph));
     if (name.isEmpty())
         return drawnToolbarIcon(glyph);
-    return QIcon::fromTheme(name, drawnToolbarIcon(glyph));
+    return themedIcon(name, drawnToolbarIcon(glyph));
 }
 
 QIcon editorWindowIcon()
@@ -211,5 +280,5 @@ QIcon editorWindowIcon()
                            QPointF(i == 4 ? 8.5 : 11.5, 3.5 + i * 2.2));
         },
         {16, 32, 48});
-    return QIcon::fromTheme(QStringLiteral("accessories-text-editor"), drawn);
+    return themedIcon(QStringLiteral("accessories-text-editor"), drawn);
 }

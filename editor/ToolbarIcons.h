@@ -35,6 +35,10 @@ QIcon editorWindowIcon();
 QIcon drawnToolbarIcon(ToolbarGlyph glyph);
 
 // An icon drawn by `paint` on a 16 x 16 grid, rendered at each of `sizes`
-// with smoothing.
+// with smoothing when it is first painted.
 QIcon paintedIcon(const std::function<void(QPainter &)> &paint,
                   std::initializer_list<int> sizes = {16, 32});
+
+// The desktop icon theme's icon of that name, else `fallback`; looked up in
+// the theme only when first painted.
+QIcon themedIcon(const QString &themeName, const QIcon &fallback);

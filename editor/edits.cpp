@@ -180,13 +180,13 @@ void TEditor::buildToolbar()
     FontName->setMaxVisibleItems(20);
     FontName->setFocusPolicy(Qt::ClickFocus);
     FontName->setGeometry(256, 4, 127, ToolbarHeight - 8);
-    FontName->setFont(toolbarFieldFont());
+    // The face list and the two fields' smaller font come with the window's
+    // first showing (completeToolbar()).
 
     FontSize = new QLineEdit(QStringLiteral("0"), bar);
     FontSize->setObjectName(QStringLiteral("FontSize"));
     FontSize->setFocusPolicy(Qt::ClickFocus);
     FontSize->setGeometry(387, 4, 23, ToolbarHeight - 8);
-    FontSize->setFont(toolbarFieldFont());
     FontSize->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     FontSize->setTextMargins(0, 0, 0, 0);
 
@@ -379,16 +379,6 @@ void TEditor::FormCreate()
     // Created hidden, above the screen, until the placement timer moves it.
     move(x(), 5 - frameGeometry().height());
 
-    QStringList faces;
-    for (const QString &family : QFontDatabase::families()) {
-        if (!QFontDatabase::isPrivateFamily(family))
-            faces.append(family);
-    }
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::sort(faces.begin(), faces.end(), collator);
-    FontName->addItems(faces);
-
     if (!settings::read(IniFile::programIni(), settings::NoWordWrap).isEmpty())
         setWordWrap(false);
 
@@ -459,9 +449,33 @@ bool TEditor::event(QEvent *event)
     return QWidget::event(event);
 }
 
+void TEditor::completeToolbar()
+{
+    if (FontName->count() > 0)
+        return;
+    // Setting a field's font lays its text out in it, which loads the font.
+    FontName->setFont(toolbarFieldFont());
+    FontSize->setFont(toolbarFieldFont());
+    QStringList faces;
+    for (const QString &family : QFontDatabase::families()) {
+        if (!QFontDatabase::isPrivateFamily(family))
+            faces.append(family);
+    }
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::sort(faces.begin(), faces.end(), collator);
+    // Filling an empty box selects its first entry; showEvent() then shows
+    // the face at the cursor again (memoSelectionChange()).
+    FontName->addItems(faces);
+}
+
 void TEditor::showEvent(QShowEvent *event)
 {
+    // The face list and the fields' font, like the dialogs, are set up when
+    // the window is first shown: a window that is never shown need not hold
+    // them.
     buildDialogs();
+    completeToolbar();
     QWidget::showEvent(event);
     // Brings the program's taskbar entry up and the window to the front.
     platform::services().appWindows().bringForward(this);

@@ -195,6 +195,8 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    // Fills the face box and sets the toolbar fields' font, once.
+    void completeToolbar();
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
     bool event(QEvent *event) override;

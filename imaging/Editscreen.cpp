@@ -147,9 +147,9 @@ TEditScreen::TEditScreen(QWidget *parent) : QWidget(parent, Qt::Window)
         platform::runGuarded([&] { Image1MouseUp(b, at); });
     });
 
-    QImage blank(InitialSide, InitialSide, QImage::Format_RGB32);
-    blank.fill(Qt::white);
-    setPicture(blank);
+    // A white picture, whose pixels are made only when it is first used.
+    Image->setBlank(QSize(InitialSide, InitialSide), Qt::white);
+    ScrollBox1->widget()->resize(PictureLeft + InitialSide, PictureTop + InitialSide);
     applySettings();
 }
 

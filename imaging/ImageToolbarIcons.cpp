@@ -123,7 +123,7 @@ QIcon imageToolbarIcon(ImageGlyph glyph)
 {
     const QIcon drawn = paintedIcon([glyph](QPainter &p) { draw(p, glyph); });
     const QLatin1String name(themeName(glyph));
-    return name.isEmpty() ? drawn : QIcon::fromTheme(name, drawn);
+    return name.isEmpty() ? drawn : themedIcon(name, drawn);
 }
 
 QIcon imageEditorWindowIcon()
@@ -147,5 +147,5 @@ QIcon imageEditorWindowIcon()
             p.drawEllipse(QPointF(11.5, 5.5), 1.5, 1.5);
         },
         {16, 32, 48});
-    return QIcon::fromTheme(QStringLiteral("applications-graphics"), drawn);
+    return themedIcon(QStringLiteral("applications-graphics"), drawn);
 }

@@ -12,10 +12,36 @@ TPictureBox::TPictureBox(QWidget *parent) : QWidget(parent)
     setFocusPolicy(Qt::StrongFocus);
 }
 
+const QImage &TPictureBox::picture() const
+{
+    if (m_blankSize.isValid()) {
+        m_picture = QImage(m_blankSize, QImage::Format_RGB32);
+        m_picture.fill(m_blankColor);
+        m_blankSize = QSize();
+    }
+    return m_picture;
+}
+
+QImage &TPictureBox::canvas()
+{
+    picture();
+    return m_picture;
+}
+
 void TPictureBox::setPicture(const QImage &picture)
 {
+    m_blankSize = QSize();
     m_picture = picture;
     setFixedSize(m_picture.size());
+    update();
+}
+
+void TPictureBox::setBlank(QSize size, QColor color)
+{
+    m_picture = QImage();
+    m_blankSize = size;
+    m_blankColor = color;
+    setFixedSize(size);
     update();
 }
 
@@ -30,9 +56,10 @@ void TPictureBox::changed(const std::vector<QRect> &areas)
 
 void TPictureBox::paintEvent(QPaintEvent *event)
 {
+    const QImage &shown = picture();
     QPainter p(this);
     for (const QRect &r : event->region())
-        p.drawImage(r.topLeft(), m_picture, r);
+        p.drawImage(r.topLeft(), shown, r);
 }
 
 void TPictureBox::mousePressEvent(QMouseEvent *event)

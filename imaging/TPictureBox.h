@@ -13,14 +13,20 @@ class TPictureBox : public QWidget {
 public:
     explicit TPictureBox(QWidget *parent = nullptr);
 
-    const QImage &picture() const { return m_picture; }
+    const QImage &picture() const;
     // The picture to draw on in place; call changed() with what was drawn.
-    QImage &canvas() { return m_picture; }
+    QImage &canvas();
     void setPicture(const QImage &picture);
+    // A picture of `size` filled with `color` (32 bits a pixel), whose pixels
+    // are made when the picture is first read, drawn on or shown.
+    void setBlank(QSize size, QColor color);
     // Repaints the given areas of the picture (y-x banded rectangles).
     void changed(const std::vector<QRect> &areas);
 
-    QSize sizeHint() const override { return m_picture.size(); }
+    QSize sizeHint() const override
+    {
+        return m_blankSize.isValid() ? m_blankSize : m_picture.size();
+    }
 
 signals:
     void mousePressed(Qt::MouseButton button, QPoint at);
@@ -34,5 +40,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
-    QImage m_picture;
+    // Made by the first reader of a blank picture.
+    mutable QImage m_picture;
+    mutable QSize m_blankSize;
+    QColor m_blankColor;
 };

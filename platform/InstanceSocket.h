@@ -16,4 +16,12 @@ namespace platform {
 // Plain C++ without Qt, so that the launcher computes the same path.
 std::string instanceSocketPath();
 
+// How long a later copy waits for the running copy to accept its request.
+inline constexpr int InstanceTimeoutMs = 1000;
+
+// Sends `line` (a request with its line break) to the copy listening on
+// `path`. False when nobody listens, nobody accepts within the time-out, or
+// the line did not go out whole.
+bool sendInstanceRequest(const std::string &path, const std::string &line);
+
 } // namespace platform

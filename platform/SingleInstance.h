@@ -3,8 +3,6 @@
 #include <QObject>
 #include <QString>
 
-class QLocalServer;
-
 namespace platform {
 
 // Allows one running copy per user and display.
@@ -38,7 +36,14 @@ signals:
     void requestReceived(const QByteArray &request);
 
 private:
-    QLocalServer *m_server = nullptr;
+    bool listen(const QByteArray &path);
+    void acceptConnections();
+    void handleLine(const QByteArray &line);
+
+    // A plain local socket watched by the event loop: the channel costs no
+    // network library.
+    int m_listener = -1;
+    QByteArray m_path;
 };
 
 } // namespace platform

@@ -26,7 +26,8 @@ TAboutBox::TAboutBox(QWidget *parent)
     setWindowTitle(QStringLiteral("About Quillet!"));
     setFixedSize(306, 217);
     setMouseTracking(true);
-    drawPicture();
+    // The picture is drawn when the box is first painted: most runs never
+    // show it, and its fonts and pixels would stay in memory all along.
 }
 
 TAboutBox::~TAboutBox() = default;
@@ -82,6 +83,8 @@ void TAboutBox::drawPicture()
 
 void TAboutBox::paintEvent(QPaintEvent *)
 {
+    if (m_picture.isNull())
+        drawPicture();
     QPainter p(this);
     p.drawPixmap(0, 0, m_picture);
 

@@ -14,15 +14,9 @@
 #include <string>
 #include <string_view>
 
-#include <sys/socket.h>
-#include <sys/time.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
-
-// As long as the program itself waits for the running copy.
-constexpr int TimeoutMs = 1000;
 
 // The request line for a command line that is one command for the running
 // copy; empty for any other command line, which the program handles.
@@ -36,36 +30,6 @@ std::string requestFor(int argc, char **argv)
             return "run " + std::string(command) + '\n';
     }
     return {};
-}
-
-// Sends `request` to the copy listening on `path`. False when nobody listens,
-// nobody accepts within the time-out, or the line did not go out whole.
-bool handOver(const std::string &path, const std::string &request)
-{
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path)
-        return false;
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-
-    const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (socket < 0)
-        return false;
-    // Bounds both a connect to a copy whose queue of connections is full and
-    // a send to a copy that does not read.
-    const timeval timeout{TimeoutMs / 1000, (TimeoutMs % 1000) * 1000};
-    bool sent = setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout) == 0 &&
-                connect(socket, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
-    for (std::size_t done = 0; sent && done < request.size();) {
-        const ssize_t written =
-            send(socket, request.data() + done, request.size() - done, MSG_NOSIGNAL);
-        if (written > 0)
-            done += static_cast<std::size_t>(written);
-        else if (written == 0 || errno != EINTR)
-            sent = false;
-    }
-    close(socket);
-    return sent;
 }
 
 // Replaces this process by the program, which lives at a fixed place
@@ -94,7 +58,7 @@ int main(int argc, char **argv)
     const char *display = std::getenv("DISPLAY");
     if (const std::string request = requestFor(argc, argv);
         !request.empty() && display && *display &&
-        handOver(platform::instanceSocketPath(), request))
+        platform::sendInstanceRequest(platform::instanceSocketPath(), request))
         return 0;
     runProgram(argv);
 }

@@ -48,6 +48,19 @@ QString editorText(qulonglong editor)
     return copied ? text : QStringLiteral("(nothing could be copied from the editor)");
 }
 
+// True when the process `pid` has a library whose file name starts with `name` loaded.
+bool mapsLibrary(qint64 pid, const QByteArray &name)
+{
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
+    if (!maps.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray &line : maps.readAll().split('\n')) {
+        if (line.mid(line.lastIndexOf('/') + 1).startsWith(name))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 class tst_Commands : public QObject {
@@ -203,6 +216,10 @@ void tst_Commands::printGoesThroughQueue()
     m_folder->write("Quillet.ini", "[Settings]\npdialog=0\nhead=Hotkey print\n");
     m_program->start();
     QVERIFY(Desktop::waitForTrayIcon());
+    // Idle, the copy has not opened the print service, though there is a
+    // printer: its libraries would cost memory for as long as it runs.
+    const qint64 pid = m_program->process().processId();
+    QVERIFY(!mapsLibrary(pid, "libcups"));
     Mousepad mousepad(SourceText);
     QVERIFY2(mousepad.waitForWindow(), "mousepad did not show its window");
     mousepad.selectAll();
@@ -221,6 +238,7 @@ void tst_Commands::printGoesThroughQueue()
     const QString text = PdfText::pages(files[0]).value(0);
     QVERIFY2(text.contains(QString::fromUtf8(SourceText)), qPrintable(text));
     QVERIFY2(text.contains("Hotkey print"), qPrintable(text));
+    QVERIFY(mapsLibrary(pid, "libcups"));
     // A print shows no editor.
     QVERIFY(Desktop::windowsNamed("Quillet! Text Editor").isEmpty());
 }

@@ -89,7 +89,7 @@ void tst_CupsPrint::cleanup()
 
 void tst_CupsPrint::quilletPrintsToQueue()
 {
-    platform::Printer &printer = TrayForm->RichPrinter1->printer();
+    platform::Printer &printer = TrayForm->RichPrinter1()->printer();
     QVERIFY2(printer.isReachable(), "the queue is not the default destination");
     QCOMPARE(printer.printerName(), QString("QuilletPDF"));
 
@@ -157,7 +157,7 @@ void tst_CupsPrint::pictureThroughQueue()
     QVERIFY(PdfText::colourCount(picture) > 256);
     EditScreen->setPicture(picture);
 
-    platform::Printer &printer = TrayForm->RichPrinter1->printer();
+    platform::Printer &printer = TrayForm->RichPrinter1()->printer();
     QVERIFY2(printer.isReachable(), "the queue is not the default destination");
     const int dpi = printer.logPixelsX();
     const QPoint origin(printer.physicalOffsetX(), printer.physicalOffsetY());

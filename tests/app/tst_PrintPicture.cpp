@@ -91,7 +91,7 @@ void tst_PrintPicture::init()
         TrayForm->CaptureScreen1Click();
     QVERIFY(TrayForm->screenMode());
     // The PDF printer at 600 dpi: a page 4800 pixels wide.
-    auto &printer = dynamic_cast<platform::QtPrinter &>(TrayForm->RichPrinter1->printer());
+    auto &printer = dynamic_cast<platform::QtPrinter &>(TrayForm->RichPrinter1()->printer());
     printer.qprinter().setResolution(Dpi);
     QCOMPARE(printer.pageWidth(), 4800);
 }
@@ -107,7 +107,7 @@ int tst_PrintPicture::lineUnit() const
 {
     QFont font(QStringLiteral("Arial"));
     font.setPointSize(10);
-    return QFontMetrics(font, TrayForm->RichPrinter1->printer().device()).height();
+    return QFontMetrics(font, TrayForm->RichPrinter1()->printer().device()).height();
 }
 
 void tst_PrintPicture::printPicture(const QImage &picture)
@@ -196,7 +196,7 @@ void tst_PrintPicture::tallPictureCutOnOnePageIn256Colours()
     printPicture(picture);
 
     // Not shrunk: the full seven times wide, down to the page's bottom edge.
-    const int pageHeight = TrayForm->RichPrinter1->printer().pageHeight();
+    const int pageHeight = TrayForm->RichPrinter1()->printer().pageHeight();
     const QRect box = inkBox(m_file, 0);
     QVERIFY2(std::abs(box.width() - 350) <= 2 && box.bottom() >= pageHeight - 1,
              qPrintable(QStringLiteral("%1 wide, ends at %2 of %3")
@@ -221,7 +221,7 @@ void tst_PrintPicture::engineHeaderFontKept()
 {
     // A text print after a picture print still sets its header in the font
     // the tray gave the engine, not in the picture page's font.
-    const QFont before = TrayForm->RichPrinter1->Font_HeaderFooter();
+    const QFont before = TrayForm->RichPrinter1()->Font_HeaderFooter();
     IniFile::programIni().writeString("Settings", "head", "Minutes");
     // The picture printed through the image editor's print button.
     EditScreen->setPicture(darkPicture(20, 20, false));
@@ -232,7 +232,7 @@ void tst_PrintPicture::engineHeaderFontKept()
     QVERIFY(!PdfText::lines(m_file).isEmpty());
     QCOMPARE(PdfText::lines(m_file).first().fontFamily,
              QFontInfo(QFont("Arial")).family().remove(' '));
-    QCOMPARE(TrayForm->RichPrinter1->Font_HeaderFooter(), before);
+    QCOMPARE(TrayForm->RichPrinter1()->Font_HeaderFooter(), before);
 
     // The same engine prints the next job into the same file.
     TrayForm->CaptureText1Click();

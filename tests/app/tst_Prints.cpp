@@ -316,7 +316,7 @@ void tst_Prints::scriptedCapturePrints()
 
 void tst_Prints::pageSetupDialogPlacedAndCancelKeepsMargins()
 {
-    TRichPrinter *engine = TrayForm->RichPrinter1;
+    TRichPrinter *engine = TrayForm->RichPrinter1();
     engine->setMarginLeft(1.23456);
     bool placed = false;
     Answerer cancel("PageSetupDialog", [&](QWidget *w) {
@@ -346,7 +346,7 @@ void tst_Prints::pageSetupDialogPlacedAndCancelKeepsMargins()
 
 void tst_Prints::pageSetupDisabledMargins()
 {
-    TRichPrinter *engine = TrayForm->RichPrinter1;
+    TRichPrinter *engine = TrayForm->RichPrinter1();
     engine->setOptions_Dialog(poDisableMargins | poMargins);
     QCOMPARE(engine->Options_Dialog(), TPageOptions(poDisableMargins));
     QStringList margins;

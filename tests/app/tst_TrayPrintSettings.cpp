@@ -1,4 +1,4 @@
-// The tray form's print engine: created with the form, in inches, with the
+// The tray form's print engine: built by the form on first use, in inches, with the
 // tray's margins, formats and converted logo and border lengths.
 #include "app/TrayT1.h"
 
@@ -25,7 +25,7 @@ void tst_TrayPrintSettings::richPrinterTakesTraySettings()
 
     TTrayForm form;
     QVERIFY(!form.isSecondCopy());
-    TRichPrinter *engine = form.RichPrinter1;
+    TRichPrinter *engine = form.RichPrinter1();
     QVERIFY(engine);
     QCOMPARE(engine->parent(), &form);
 
