@@ -10,6 +10,10 @@
 class QPaintDevice;
 
 namespace platform {
+class PrintLayout;
+}
+
+namespace platform {
 
 // Character attributes of a selection or of the insertion point.
 struct CharAttributes {
@@ -97,8 +101,9 @@ public:
     // The rectangle is in twips of the device's resolution, from its top-left
     // corner. When a QPainter is already active on `device`, it draws through
     // that painter (its state is restored afterwards). The layout for one
-    // device resolution and width is computed once and kept until the text
-    // changes or releaseFormatCache() is called.
+    // device and width is kept between calls until the text changes or
+    // releaseFormatCache() is called; it is made page by page, and is cheapest
+    // when the pages are asked for in order.
     int formatRange(QPaintDevice *device, int start, const QRect &targetTwips, bool render);
     // Releases layout cached by formatRange().
     void releaseFormatCache();
@@ -126,7 +131,6 @@ private:
     // Plain text at the insertion point, in its format, with bounded cost.
     void insertPastedText(const QString &text);
 
-    struct PageLayout;
     struct LineRef {
         int block;
         int line;
@@ -139,7 +143,7 @@ private:
     mutable std::vector<int> m_firstLine;
     mutable int m_lineTotal = 0;
     mutable bool m_linesValid = false;
-    std::unique_ptr<PageLayout> m_pages;
+    std::unique_ptr<PrintLayout> m_pages;
 };
 
 } // namespace platform

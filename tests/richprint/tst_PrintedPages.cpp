@@ -119,13 +119,13 @@ void longParagraphs(QTextDocument &doc)
     doc.setPlainText(text.join(QLatin1Char('\n')));
 }
 
-void paragraphFormats(QTextDocument &doc)
+void paragraphFormats(QTextDocument &doc, int count)
 {
     QTextCursor cursor(&doc);
     const QList<Qt::Alignment> aligns{Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight,
                                       Qt::AlignJustify};
     QTextList *list = nullptr;
-    for (int p = 0; p < 80; ++p) {
+    for (int p = 0; p < count; ++p) {
         QTextBlockFormat format;
         format.setAlignment(aligns[p % 4]);
         format.setLeftMargin(p % 5 == 0 ? 36 : 0);
@@ -193,7 +193,10 @@ void tst_PrintedPages::pagesAsBefore_data()
     QTest::newRow("tabs and tab stops") << Builder(tabs) << "tabs.pdf";
     QTest::newRow("paragraphs over page breaks") << Builder(longParagraphs) << "long.pdf";
     QTest::newRow("alignment, indents, spacing, bullets")
-        << Builder(paragraphFormats) << "paragraphs.pdf";
+        << Builder([](QTextDocument &doc) { paragraphFormats(doc, 80); }) << "paragraphs.pdf";
+    // Long enough for the printed part to be let go of on the way.
+    QTest::newRow("50 pages of formatted paragraphs")
+        << Builder([](QTextDocument &doc) { paragraphFormats(doc, 700); }) << "paragraphs50.pdf";
 }
 
 void tst_PrintedPages::pagesAsBefore()
