@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -49,12 +50,22 @@ struct Run {
     double qtMs;
     double enginePeakMiB = 0; // the whole process at its peak
     double qtPeakMiB = 0;
+    double engineCpuMs = 0;
+    double qtCpuMs = 0;
 };
 
 struct Engine {
     double ms;
     int pages;
+    double cpuMs = 0; // the process's processor time
 };
+
+double cpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
 
 Engine printEngine(QTemporaryDir &dir, platform::RichEdit &memo, platform::UserStore &store)
 {
@@ -105,7 +116,8 @@ long statusKiB(const char *field)
     return -1;
 }
 
-// One print in this process: "<ms> <pages> <peak KiB> <before KiB>" on stdout.
+// One print in this process: "<ms> <pages> <peak KiB> <before KiB> <CPU ms>"
+// on stdout.
 // The peak is the process's highest resident set during the print, counted
 // from the resident set just before it (the kernel's high-water mark is
 // reset then).
@@ -123,12 +135,14 @@ int child(const QString &which, int paragraphCount)
         reset << "5";
     }
     const long before = statusKiB("VmRSS");
+    const double cpuBefore = cpuMs();
     Engine run{0, 0};
     if (which == QLatin1String("engine"))
         run = printEngine(dir, memo, store);
     else
         run.ms = printQt(dir, *memo.document());
-    std::printf("%.3f %d %ld %ld\n", run.ms, run.pages, statusKiB("VmHWM"), before);
+    const double cpu = cpuMs() - cpuBefore;
+    std::printf("%.3f %d %ld %ld %.3f\n", run.ms, run.pages, statusKiB("VmHWM"), before, cpu);
     return 0;
 }
 
@@ -145,12 +159,12 @@ Engine spawn(const QString &which, int paragraphCount, double &peakMiB)
     }
     const QStringList fields =
         QString::fromLatin1(process.readAllStandardOutput()).simplified().split(QLatin1Char(' '));
-    if (fields.size() != 4) {
+    if (fields.size() != 5) {
         std::fprintf(stderr, "child print said nothing\n");
         std::exit(1);
     }
     peakMiB = fields[2].toDouble() / 1024;
-    return {fields[0].toDouble(), fields[1].toInt()};
+    return {fields[0].toDouble(), fields[1].toInt(), fields[4].toDouble()};
 }
 
 Run printBoth(int paragraphCount, int round)
@@ -161,9 +175,12 @@ Run printBoth(int paragraphCount, int round)
         if ((i + round) % 2 == 0) {
             const Engine e = spawn(QStringLiteral("engine"), paragraphCount, run.enginePeakMiB);
             run.engineMs = e.ms;
+            run.engineCpuMs = e.cpuMs;
             run.pages = e.pages;
         } else {
-            run.qtMs = spawn(QStringLiteral("qt"), paragraphCount, run.qtPeakMiB).ms;
+            const Engine q = spawn(QStringLiteral("qt"), paragraphCount, run.qtPeakMiB);
+            run.qtMs = q.ms;
+            run.qtCpuMs = q.cpuMs;
         }
     }
     return run;
@@ -220,7 +237,7 @@ int main(int argc, char **argv)
     const double perPage = 200.0 / printEngine(dir, memo, store).pages;
 
     std::printf("pages  engine ms (median of %d)  ms/page  peak MiB  QTextDocument::print ms  "
-                "ms/page  peak MiB  time ratio\n",
+                "ms/page  peak MiB  time ratio  CPU ratio\n",
                 repeats);
     std::vector<double> medians;
     for (int target : {100, 1000}) {
@@ -233,7 +250,7 @@ int main(int argc, char **argv)
             memo.setPlainText(paragraphs(count));
         }
         std::printf("       %d paragraphs\n", count);
-        std::vector<double> engineMs, qtMs, enginePeak, qtPeak;
+        std::vector<double> engineMs, qtMs, enginePeak, qtPeak, cpuRatio;
         int printed = 0;
         for (int r = 0; r < repeats; ++r) {
             const Run run = printBoth(count, r);
@@ -241,15 +258,18 @@ int main(int argc, char **argv)
             qtMs.push_back(run.qtMs);
             enginePeak.push_back(run.enginePeakMiB);
             qtPeak.push_back(run.qtPeakMiB);
+            cpuRatio.push_back(run.engineCpuMs / run.qtCpuMs);
             printed = run.pages;
             std::printf(
-                "       run %d: engine %.1f ms, %.1f MiB; Qt %.1f ms, %.1f MiB; ratio %.2f\n",
-                r + 1, run.engineMs, run.enginePeakMiB, run.qtMs, run.qtPeakMiB,
-                run.engineMs / run.qtMs);
+                "       run %d: engine %.1f ms (CPU %.1f), %.1f MiB; Qt %.1f ms (CPU %.1f), "
+                "%.1f MiB; ratio %.2f (CPU %.2f)\n",
+                r + 1, run.engineMs, run.engineCpuMs, run.enginePeakMiB, run.qtMs, run.qtCpuMs,
+                run.qtPeakMiB, run.engineMs / run.qtMs, cpuRatio.back());
         }
         const double e = median(engineMs), q = median(qtMs);
-        std::printf("%5d  %23.1f  %7.2f  %8.1f  %23.1f  %7.2f  %8.1f  %10.2f\n", printed, e,
-                    e / printed, median(enginePeak), q, q / printed, median(qtPeak), e / q);
+        std::printf("%5d  %23.1f  %7.2f  %8.1f  %23.1f  %7.2f  %8.1f  %10.2f  %9.2f\n", printed, e,
+                    e / printed, median(enginePeak), q, q / printed, median(qtPeak), e / q,
+                    median(cpuRatio));
         medians.push_back(e);
 
         if (!office)

@@ -17,11 +17,11 @@ namespace {
 
 // Text copied into the working document at a time: a few pages of ordinary
 // text, so that a page rarely waits for the next paragraphs.
-constexpr int kStepChars = 8192;
+constexpr int kStepChars = 16384;
 // Printed text the working document keeps before it starts afresh. Starting
 // afresh lays the page's first paragraph out once more, so this is large
 // against a page, and small against the memory of a long document's glyphs.
-constexpr int kKeptChars = 1 << 17;
+constexpr int kKeptChars = 1 << 16;
 
 // Tables, frames and inline objects (pictures) are laid out by the document as
 // a whole, not paragraph by paragraph.
@@ -29,7 +29,11 @@ bool onlyParagraphs(const QTextDocument &document)
 {
     if (!document.rootFrame()->childFrames().isEmpty())
         return false;
-    return document.find(QString(QChar::ObjectReplacementCharacter)).isNull();
+    // Every format the document ever used, so no text needs to be searched.
+    const QList<QTextFormat> formats = document.allFormats();
+    return std::none_of(formats.begin(), formats.end(), [](const QTextFormat &format) {
+        return format.isCharFormat() && format.objectType() != QTextFormat::NoObject;
+    });
 }
 
 // Lays `document` out without margins at `widthPx` on `device`, breaking words
@@ -72,6 +76,7 @@ void PrintLayout::startWindow(const QTextBlock &first)
     // Set up as a copy of the source is: its root frame, indent width, default
     // font and text options, then this layout's own margin, wrapping and width.
     m_document = std::make_unique<QTextDocument>();
+    m_document->setUndoRedoEnabled(false); // nothing here is undone
     m_document->rootFrame()->setFrameFormat(m_source.rootFrame()->frameFormat());
     m_document->setIndentWidth(m_source.indentWidth());
     m_document->setDefaultFont(m_source.defaultFont());
@@ -79,6 +84,7 @@ void PrintLayout::startWindow(const QTextBlock &first)
     setUp(*m_document, m_device, m_widthPx);
     m_lines.clear();
     m_blocks.clear();
+    m_blockSources.clear();
     m_lists.clear();
     m_next = first;
     m_formatted = false;
@@ -143,6 +149,7 @@ void PrintLayout::addLines(const QTextBlock &block, int sourcePosition)
 {
     const int blockIndex = int(m_blocks.size());
     m_blocks.push_back(block);
+    m_blockSources.push_back(sourcePosition);
     const QRectF rect = m_document->documentLayout()->blockBoundingRect(block);
     const QTextLayout *layout = block.layout();
     const int count = layout ? layout->lineCount() : 0;
@@ -156,6 +163,30 @@ void PrintLayout::addLines(const QTextBlock &block, int sourcePosition)
         m_lines.push_back(
             {sourcePosition + line.textStart(), top, top + line.height(), blockIndex, i});
     }
+}
+
+void PrintLayout::dropBefore(int sourcePosition)
+{
+    const auto kept =
+        std::lower_bound(m_blockSources.begin(), m_blockSources.end(), sourcePosition);
+    const int first = int(kept - m_blockSources.begin());
+    if (first <= 0 || first >= int(m_blocks.size()))
+        return;
+    // Removing the paragraphs before it lays out only the first one kept
+    // again; the others keep their lines and move up.
+    QTextCursor cursor(m_document.get());
+    cursor.setPosition(m_blocks[size_t(first)].position(), QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+    std::vector<int> sources(kept, m_blockSources.end());
+    m_blocks.clear();
+    m_blockSources.clear();
+    m_lines.clear();
+    QTextBlock block = m_document->begin();
+    for (const int source : sources) {
+        addLines(block, source);
+        block = block.next();
+    }
+    m_firstPosition = sourcePosition;
 }
 
 size_t PrintLayout::lineAt(int position) const
@@ -172,9 +203,11 @@ PrintLayout::Page PrintLayout::page(int start, int heightPx)
         const QTextBlock startBlock = m_source.findBlock(start);
         const int blockStart = startBlock.position();
         const bool copied = m_document && blockStart >= m_firstPosition &&
-                            (!m_next.isValid() || blockStart <= m_next.position());
-        if (!copied || blockStart - m_firstPosition > kKeptChars)
+                            (!m_next.isValid() || blockStart < m_next.position());
+        if (!copied)
             startWindow(startBlock);
+        else if (blockStart - m_firstPosition > kKeptChars)
+            dropBefore(blockStart);
         while (m_next.isValid() && m_next.position() <= start)
             extend(kStepChars);
     }

@@ -63,6 +63,8 @@ private:
     // `chars` characters, and lays them out.
     void extend(int chars);
     void addLines(const QTextBlock &block, int sourcePosition);
+    // Lets go of the paragraphs before the one at `sourcePosition`.
+    void dropBefore(int sourcePosition);
     size_t lineAt(int position) const;
 
     const QTextDocument &m_source;
@@ -77,6 +79,7 @@ private:
     int m_firstPosition = 0;  // the source position the working document starts at
     std::vector<Line> m_lines;
     std::vector<QTextBlock> m_blocks;
+    std::vector<int> m_blockSources; // each block's position in the source
     QHash<const QTextList *, QTextList *> m_lists;
 };
 

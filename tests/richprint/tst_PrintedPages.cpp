@@ -14,6 +14,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextList>
+#include <QTextTable>
 #include <QtTest>
 
 #include <functional>
@@ -153,6 +154,28 @@ void paragraphFormats(QTextDocument &doc, int count)
     }
 }
 
+// Paragraphs around a table and a picture: laid out as one document.
+void tableAndPicture(QTextDocument &doc)
+{
+    QImage picture(120, 80, QImage::Format_RGB32);
+    picture.fill(QColor(200, 40, 40));
+    doc.addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("picture")), picture);
+    QTextCursor cursor(&doc);
+    for (int p = 0; p < 30; ++p)
+        cursor.insertText(sentence(p) + QLatin1Char('\n'));
+    QTextImageFormat image;
+    image.setName(QStringLiteral("picture"));
+    cursor.insertText(QStringLiteral("A picture "));
+    cursor.insertImage(image);
+    cursor.insertText(QStringLiteral(" in a line.\n"));
+    QTextTable *table = cursor.insertTable(3, 3);
+    for (int cell = 0; cell < 9; ++cell)
+        table->cellAt(cell / 3, cell % 3).firstCursorPosition().insertText(sentence(cell));
+    cursor.movePosition(QTextCursor::End);
+    for (int p = 30; p < 80; ++p)
+        cursor.insertText(QLatin1Char('\n') + sentence(p));
+}
+
 } // namespace
 
 class tst_PrintedPages : public QObject {
@@ -194,6 +217,7 @@ void tst_PrintedPages::pagesAsBefore_data()
     QTest::newRow("paragraphs over page breaks") << Builder(longParagraphs) << "long.pdf";
     QTest::newRow("alignment, indents, spacing, bullets")
         << Builder([](QTextDocument &doc) { paragraphFormats(doc, 80); }) << "paragraphs.pdf";
+    QTest::newRow("a table and a picture") << Builder(tableAndPicture) << "objects.pdf";
     // Long enough for the printed part to be let go of on the way.
     QTest::newRow("50 pages of formatted paragraphs")
         << Builder([](QTextDocument &doc) { paragraphFormats(doc, 700); }) << "paragraphs50.pdf";
