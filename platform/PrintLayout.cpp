@@ -17,11 +17,11 @@ namespace {
 
 // Text copied into the working document at a time: a few pages of ordinary
 // text, so that a page rarely waits for the next paragraphs.
-constexpr int kStepChars = 16384;
+constexpr int kStepChars = 8192;
 // Printed text the working document keeps before it starts afresh. Starting
 // afresh lays the page's first paragraph out once more, so this is large
 // against a page, and small against the memory of a long document's glyphs.
-constexpr int kKeptChars = 1 << 16;
+constexpr int kKeptChars = 1 << 15;
 
 // Tables, frames and inline objects (pictures) are laid out by the document as
 // a whole, not paragraph by paragraph.
