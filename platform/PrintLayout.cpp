@@ -106,12 +106,44 @@ void PrintLayout::extend(int chars)
     // out (adding a paragraph after the last one would lay that one out again).
     const int firstNew = m_document->blockCount() - 1;
     std::vector<int> positions;
+    // Paragraphs of one format go in together, each with its paragraph end,
+    // in one insertion: a paragraph end inserted with text makes a paragraph
+    // of the format the insertion started in, with the text's format.
+    QString run;
+    QTextCharFormat runFormat;
+    QTextBlockFormat runBlockFormat;
+    const auto flush = [&] {
+        if (!run.isEmpty())
+            cursor.insertText(run, runFormat);
+        run.clear();
+    };
     cursor.beginEditBlock();
     for (int copied = 0; m_next.isValid() && (positions.empty() || copied < chars);
          m_next = m_next.next()) {
+        positions.push_back(m_next.position());
+        copied += m_next.length();
+        const QTextBlock following = m_next.next();
+        const QTextCharFormat charFormat = m_next.charFormat();
+        auto it = m_next.begin();
+        const bool oneFormat =
+            !m_next.textList() && (it.atEnd() || (it.fragment().charFormat() == charFormat &&
+                                                  (++QTextBlock::iterator(it)).atEnd()));
+        if (m_formatted && oneFormat) {
+            // The empty paragraph at the end already has this paragraph's formats.
+            if (run.isEmpty()) {
+                runFormat = charFormat;
+                runBlockFormat = blockFormat(m_next);
+            }
+            run += m_next.text();
+            run += QChar::ParagraphSeparator;
+            m_formatted = following.isValid() && following.charFormat() == runFormat &&
+                          blockFormat(following) == runBlockFormat;
+            continue;
+        }
+        flush();
         if (!m_formatted) {
             cursor.setBlockFormat(blockFormat(m_next));
-            cursor.setBlockCharFormat(m_next.charFormat());
+            cursor.setBlockCharFormat(charFormat);
         }
         if (QTextList *list = m_next.textList()) {
             const auto found = m_lists.constFind(list);
@@ -120,20 +152,18 @@ void PrintLayout::extend(int chars)
             else
                 found.value()->add(cursor.block());
         }
-        for (auto it = m_next.begin(); !it.atEnd(); ++it) {
+        for (; !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             cursor.insertText(fragment.text(), fragment.charFormat());
         }
-        positions.push_back(m_next.position());
-        copied += m_next.length();
         // The empty paragraph after it already has the next paragraph's formats.
-        const QTextBlock following = m_next.next();
         m_formatted = following.isValid();
         if (m_formatted)
             cursor.insertBlock(blockFormat(following), following.charFormat());
         else
             cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
     }
+    flush();
     // Each line keeps the glyphs it is shaped into, for drawing.
     QTextBlock block = m_document->findBlockByNumber(firstNew);
     for (QTextBlock b = block; b.isValid(); b = b.next())
