@@ -80,14 +80,14 @@ void TTrayForm::printPicture()
             w = qint64(picture.width()) * 7;
         const qint64 ht = qint64(picture.height()) * w / picture.width();
         const qint64 x = pageWidth / 2 - w / 2;
-        PrintBitmap(canvas, QRect(int(x), y, int(w), int(ht)), std::move(picture));
+        PrintBitmap(QRect(int(x), y, int(w), int(ht)), std::move(picture));
     } catch (...) {
         printer.abort();
         throw;
     }
 }
 
-void TTrayForm::PrintBitmap(QPainter &canvas, const QRect &target, QImage bitmap)
+void TTrayForm::PrintBitmap(const QRect &target, QImage bitmap)
 {
     platform::Printer &printer = RichPrinter1->printer();
     try {
@@ -102,8 +102,7 @@ void TTrayForm::PrintBitmap(QPainter &canvas, const QRect &target, QImage bitmap
         // picture at the printer's resolution is ever built here. Whatever
         // falls below the page's bottom edge is cut off. Lossless, as a
         // JPEG-compressed picture would no longer hold the reduced colours.
-        canvas.setRenderHint(QPainter::LosslessImageRendering);
-        canvas.drawImage(target, reduced);
+        printer.drawPicture(target, reduced);
         reduced = QImage();
         printer.endDoc();
     } catch (...) {

@@ -125,9 +125,9 @@ protected:
     // on the page (may be negative for text wider than the page).
     int CenterText(const QString &text);
     // Reduces `bitmap` to 256 colours, draws it stretched into `target` on
-    // the running job's `canvas` and ends the job; on failure the job is
+    // the running job's page and ends the job; on failure the job is
     // aborted and the error passed on.
-    void PrintBitmap(QPainter &canvas, const QRect &target, QImage bitmap);
+    void PrintBitmap(const QRect &target, QImage bitmap);
 
 private:
     void printText();

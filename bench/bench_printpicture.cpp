@@ -1,7 +1,9 @@
 // Printing a 3840 x 2160 capture in screen mode into a PDF file: the whole
 // job (colour reduction, the page, the PDF written), the reduction alone, and
-// side by side Qt's own PDF writer putting the same picture on a page without
-// reduction. Memory is the process's peak resident set during the job.
+// side by side Qt's own PDF writer putting the same picture on a page, with
+// and without reduction, and the reduced picture written indexed into such a
+// page at zlib's levels 1 to 6. Memory is the process's peak resident set
+// during the job.
 //
 //   tests/harness/x11-session.sh build-rel/bench/bench_printpicture [runs]
 //
@@ -15,6 +17,7 @@
 #include "app/printing.h"
 #include "imaging/Editscreen.h"
 #include "imaging/codecs/ColorReduction.h"
+#include "platform/PdfImageUpdate.h"
 #include "platform/ProgramFolder.h"
 #include "tests/support/TestFolder.h"
 #include "tests/support/TestServices.h"
@@ -111,12 +114,9 @@ struct Timing {
     double cpuMs = 0;
 };
 
-// Qt's PDF writer with the same page and target.
-Timing qtPage(const QImage &picture, const QString &file)
+// Qt's PDF writer drawing `picture` page-wide on the job's page.
+void drawPage(const QImage &picture, const QString &file)
 {
-    QElapsedTimer clock;
-    clock.start();
-    const double cpu = threadCpuMs();
     QPdfWriter writer(file);
     writer.setResolution(1200);
     writer.setPageSize(QPageSize(QPageSize::Letter));
@@ -125,7 +125,39 @@ Timing qtPage(const QImage &picture, const QString &file)
     painter.setRenderHint(QPainter::LosslessImageRendering);
     const int width = writer.width();
     painter.drawImage(QRect(0, 300, width, int(qint64(Height) * width / Width)), picture);
-    painter.end();
+}
+
+// Qt's PDF writer with the same page and target.
+Timing qtPage(const QImage &picture, const QString &file)
+{
+    QElapsedTimer clock;
+    clock.start();
+    const double cpu = threadCpuMs();
+    drawPage(picture, file);
+    return {double(clock.nsecsElapsed()) / 1e6, threadCpuMs() - cpu};
+}
+
+// The same page with a one-pixel placeholder drawn by Qt, then the reduced
+// picture written over it indexed at zlib's `level`, as the printer does.
+Timing indexedPage(const QImage &reduced, const QString &file, int level, qint64 &bytes)
+{
+    QElapsedTimer clock;
+    clock.start();
+    const double cpu = threadCpuMs();
+    QImage placeholder(1, 1, QImage::Format_RGB32);
+    placeholder.fill(Qt::white);
+    drawPage(placeholder, file);
+    QFile page(file);
+    page.open(QIODevice::ReadOnly);
+    const QByteArray pdf = page.readAll();
+    page.close();
+    const QByteArray update = platform::PdfImageUpdate::indexedImage(
+        pdf, platform::PdfImageUpdate::lastImageObject(pdf), reduced, level);
+    page.open(QIODevice::WriteOnly);
+    page.write(pdf);
+    page.write(update);
+    page.close();
+    bytes = pdf.size() + update.size();
     return {double(clock.nsecsElapsed()) / 1e6, threadCpuMs() - cpu};
 }
 
@@ -162,6 +194,9 @@ int main(int argc, char **argv)
     std::vector<Job> jobs{printOnce(printingWindow)};
     const qint64 pdfBytes = QFileInfo(pdf).size();
     std::vector<double> reduce, reduceCpu, qtWall, qtCpu, qtReducedWall, qtReducedCpu;
+    constexpr int Levels = 6;
+    std::vector<double> levelCpu[Levels];
+    qint64 levelBytes[Levels] = {};
     for (int i = 0; i < runs; ++i) {
         if (i > 0)
             jobs.push_back(printOnce(printingWindow));
@@ -178,6 +213,11 @@ int main(int argc, char **argv)
         const Timing indexed = qtPage(reduced, out.filePath(QStringLiteral("qt-reduced.pdf")));
         qtReducedWall.push_back(indexed.wallMs);
         qtReducedCpu.push_back(indexed.cpuMs);
+        for (int level = 1; level <= Levels; ++level) {
+            const Timing t = indexedPage(reduced, out.filePath(QStringLiteral("indexed.pdf")),
+                                         level, levelBytes[level - 1]);
+            levelCpu[level - 1].push_back(t.cpuMs);
+        }
     }
 
     std::vector<double> wall, cpu;
@@ -197,6 +237,10 @@ int main(int argc, char **argv)
                 median(qtReducedCpu));
     std::printf("Qt's PDF writer, the picture as it is:  %7.1f ms (%6.1f)\n", median(qtWall),
                 median(qtCpu));
+    for (int level = 1; level <= Levels; ++level)
+        std::printf("  reduced picture indexed, zlib level %d: CPU %6.1f ms, PDF %lld bytes\n",
+                    level, median(levelCpu[level - 1]),
+                    static_cast<long long>(levelBytes[level - 1]));
     std::printf("job / Qt's page of the picture:         %7.2f (CPU %.2f)\n",
                 median(wall) / median(qtWall), median(cpu) / median(qtCpu));
     std::printf("first job: resident before %.1f MiB, peak %.1f MiB%s\n", first.rssBeforeMiB,

@@ -4,11 +4,12 @@
 
 #include <QColor>
 #include <QFont>
+#include <QImage>
 #include <QMargins>
+#include <QPainter>
 #include <QString>
 #include <QStringList>
 
-class QPainter;
 class QPaintDevice;
 class QWidget;
 
@@ -79,6 +80,19 @@ public:
 
     // The drawing surface of the running job; null when no job runs.
     virtual QPainter *canvas() = 0;
+    // Draws an indexed picture (QImage::Format_Indexed8) scaled into `target`
+    // on the running job's page, losslessly: the device scales it, and a
+    // printer that can keeps it indexed. Here it goes through the canvas.
+    virtual void drawPicture(const QRect &target, const QImage &indexed)
+    {
+        QPainter *painter = canvas();
+        if (!painter)
+            throw PrinterError(QStringLiteral("No print job is running"));
+        painter->save();
+        painter->setRenderHint(QPainter::LosslessImageRendering);
+        painter->drawImage(target, indexed);
+        painter->restore();
+    }
     // The device for font metrics at the printer's resolution, also between
     // jobs; null when the printer cannot be reached.
     virtual QPaintDevice *device() = 0;

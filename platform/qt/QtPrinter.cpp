@@ -1,9 +1,12 @@
 #include "QtPrinter.h"
 
+#include "../PdfImageUpdate.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QPageSetupDialog>
 #include <QPainter>
@@ -11,10 +14,12 @@
 #include <QPrintDialog>
 #include <QPrinterInfo>
 #include <QRadioButton>
+#include <QSaveFile>
 #include <QScreen>
 #include <QTimer>
 
 #include <cmath>
+#include <utility>
 
 namespace platform {
 
@@ -177,9 +182,13 @@ void QtPrinter::endDoc()
     requireJob("end the print job");
     const bool ended = m_painter->end();
     m_painter.reset();
-    if ((!ended || m_printer.printerState() == QPrinter::Error) && toFile())
+    if ((!ended || m_printer.printerState() == QPrinter::Error) && toFile()) {
+        m_picture = QImage();
         throw PrinterIoError(
             QStringLiteral("Unable to write \"%1\"").arg(m_printer.outputFileName()));
+    }
+    if (!m_picture.isNull())
+        addPictureToFile();
     if (!ended || m_printer.printerState() == QPrinter::Error)
         throw PrinterError(
             QStringLiteral("Unable to finish the print job on \"%1\"").arg(printerName()));
@@ -187,6 +196,7 @@ void QtPrinter::endDoc()
 
 void QtPrinter::abort()
 {
+    m_picture = QImage();
     if (!printing())
         return;
     m_printer.abort();
@@ -197,6 +207,67 @@ void QtPrinter::abort()
 QPainter *QtPrinter::canvas()
 {
     return m_painter.get();
+}
+
+namespace {
+
+// zlib's level for a picture written into a PDF file: its fastest. A reduced,
+// dithered picture gains little from the slower levels.
+constexpr int PictureCompression = 1;
+
+} // namespace
+
+void QtPrinter::drawPicture(const QRect &target, const QImage &indexed)
+{
+    requireJob("draw the picture");
+    // Qt's PDF writer would store the picture as 24-bit colour with an alpha
+    // mask, deflated at zlib's default level, which is slow for a large
+    // dithered picture. Into a PDF file the job instead draws a one-pixel
+    // placeholder into the target rectangle (Qt places it, like any image),
+    // and when the job ends the placeholder's image object is replaced by the
+    // picture itself, indexed, one byte a pixel. One picture a job: it is the
+    // last image drawn, as the placeholder must be the file's last image.
+    // Printing in grey is left to Qt, which then writes images in grey.
+    if (!toFile() || !m_picture.isNull() || indexed.format() != QImage::Format_Indexed8 ||
+        m_printer.colorMode() == QPrinter::GrayScale) {
+        Printer::drawPicture(target, indexed);
+        return;
+    }
+    QImage placeholder(1, 1, QImage::Format_RGB32);
+    placeholder.fill(Qt::white);
+    m_painter->save();
+    m_painter->setRenderHint(QPainter::LosslessImageRendering);
+    m_painter->drawImage(target, placeholder);
+    m_painter->restore();
+    m_picture = indexed;
+}
+
+void QtPrinter::addPictureToFile()
+{
+    const QImage picture = std::exchange(m_picture, QImage());
+    const QString name = m_printer.outputFileName();
+    const auto unwritable = [&name] {
+        // The page without its picture is no result: it does not stay.
+        QFile::remove(name);
+        return PrinterIoError(QStringLiteral("Unable to write \"%1\"").arg(name));
+    };
+    QFile written(name);
+    if (!written.open(QIODevice::ReadOnly))
+        throw unwritable();
+    const QByteArray pdf = written.readAll();
+    written.close();
+    QByteArray update;
+    try {
+        update = PdfImageUpdate::indexedImage(pdf, PdfImageUpdate::lastImageObject(pdf), picture,
+                                              PictureCompression);
+    } catch (...) {
+        QFile::remove(name);
+        throw;
+    }
+    QSaveFile file(name);
+    if (!file.open(QIODevice::WriteOnly) || file.write(pdf) != pdf.size() ||
+        file.write(update) != update.size() || !file.commit())
+        throw unwritable();
 }
 
 QPaintDevice *QtPrinter::device()

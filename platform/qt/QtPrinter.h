@@ -47,6 +47,7 @@ public:
     void abort() override;
 
     QPainter *canvas() override;
+    void drawPicture(const QRect &target, const QImage &indexed) override;
     QPaintDevice *device() override;
     QFont font() const override;
     void setFont(const QFont &font) override;
@@ -69,6 +70,8 @@ private:
     void requireJob(const char *step) const;
     // The job goes to a PDF file rather than to a print service.
     bool toFile() const;
+    // Puts the job's indexed picture into the finished PDF file.
+    void addPictureToFile();
 
     QPrinter m_printer{QPrinter::HighResolution};
     QString m_pdfFile;
@@ -76,6 +79,9 @@ private:
     QFont m_font;
     QColor m_fontColor = Qt::black;
     std::unique_ptr<QPainter> m_painter;
+    // The running file job's indexed picture, written into the file when the
+    // job ends.
+    QImage m_picture;
 };
 
 } // namespace platform

@@ -204,10 +204,12 @@ void tst_PrintPicture::tallPictureCutOnOnePageIn256Colours()
                             .arg(box.bottom())
                             .arg(pageHeight)));
 
-    // The embedded image is the picture at its own size, in 256 colours at most.
+    // The embedded image is the picture at its own size, indexed, in 256
+    // colours at most.
     const QList<PdfText::Image> images = PdfText::images(m_file);
     QCOMPARE(images.size(), 1);
     QCOMPARE(images[0].size, picture.size());
+    QCOMPARE(images[0].colour, QStringLiteral("index"));
     const QList<QImage> extracted = PdfText::extractImages(m_file, m_dir->path());
     QCOMPARE(extracted.size(), 1);
     QCOMPARE(extracted[0].size(), picture.size());
