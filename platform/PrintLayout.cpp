@@ -18,9 +18,9 @@ namespace {
 // Text copied into the working document at a time: a few pages of ordinary
 // text, so that a page rarely waits for the next paragraphs.
 constexpr int kStepChars = 8192;
-// Printed text the working document keeps before it starts afresh. Starting
-// afresh lays the page's first paragraph out once more, so this is large
-// against a page, and small against the memory of a long document's glyphs.
+// Printed text the working document keeps before it is removed. Removing it
+// lays the first paragraph kept out once more, so this is large against a
+// page, and small against the memory of a long document's glyphs.
 constexpr int kKeptChars = 1 << 15;
 
 // Tables, frames and inline objects (pictures) are laid out by the document as
@@ -146,11 +146,12 @@ void PrintLayout::extend(int chars)
             cursor.setBlockCharFormat(charFormat);
         }
         if (QTextList *list = m_next.textList()) {
-            const auto found = m_lists.constFind(list);
-            if (found == m_lists.constEnd())
-                m_lists.insert(list, cursor.createList(list->format()));
+            // The working document deletes a list whose items were all removed.
+            QPointer<QTextList> &copy = m_lists[list];
+            if (copy)
+                copy->add(cursor.block());
             else
-                found.value()->add(cursor.block());
+                copy = cursor.createList(list->format());
         }
         for (; !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();

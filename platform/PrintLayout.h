@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QHash>
+#include <QPointer>
 #include <QTextBlock>
+#include <QTextList>
 
 #include <memory>
 #include <vector>
@@ -10,7 +12,6 @@ class QPaintDevice;
 class QPainter;
 class QRect;
 class QTextDocument;
-class QTextList;
 
 namespace platform {
 
@@ -20,9 +21,10 @@ namespace platform {
 // The paragraphs are copied, as they are reached, into a working document
 // that is laid out at the page width on the device; each line keeps the
 // glyphs it was shaped into, so drawing it does not shape it again. Once the
-// paragraphs already printed hold more than a bounded amount of text, the
-// working document starts afresh at the page being formatted, so memory stays
-// bounded however long the document is. Every paragraph is laid out as it
+// paragraphs already printed hold more than a bounded amount of text, they are
+// removed from the working document, so memory stays bounded however long the
+// document is; a page asked for out of order starts the working document
+// afresh at that page. Every paragraph is laid out as it
 // would be in a copy of the whole document: its lines break at the same
 // places and keep the same distances to each other.
 //
@@ -80,7 +82,7 @@ private:
     std::vector<Line> m_lines;
     std::vector<QTextBlock> m_blocks;
     std::vector<int> m_blockSources; // each block's position in the source
-    QHash<const QTextList *, QTextList *> m_lists;
+    QHash<const QTextList *, QPointer<QTextList>> m_lists;
 };
 
 } // namespace platform
