@@ -44,6 +44,13 @@ QString paragraphs(int count)
     return text;
 }
 
+void setBodyFont(platform::RichEdit &memo)
+{
+    QFont body(QStringLiteral("Liberation Serif"));
+    body.setPointSize(12);
+    memo.document()->setDefaultFont(body);
+}
+
 struct Run {
     double engineMs;
     int pages;
@@ -126,9 +133,7 @@ int child(const QString &which, int paragraphCount)
     QTemporaryDir dir;
     platform::UserStore store(dir.filePath("user.reg"));
     platform::RichEdit memo;
-    QFont body(QStringLiteral("Liberation Serif"));
-    body.setPointSize(12);
-    memo.document()->setDefaultFont(body);
+    setBodyFont(memo);
     memo.setPlainText(paragraphs(paragraphCount));
     {
         std::ofstream reset("/proc/self/clear_refs");
@@ -228,9 +233,7 @@ int main(int argc, char **argv)
     QTemporaryDir dir;
     platform::UserStore store(dir.filePath("user.reg"));
     platform::RichEdit memo;
-    QFont body(QStringLiteral("Liberation Serif"));
-    body.setPointSize(12);
-    memo.document()->setDefaultFont(body);
+    setBodyFont(memo);
 
     // How many paragraphs fill a page.
     memo.setPlainText(paragraphs(200));
