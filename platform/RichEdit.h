@@ -10,10 +10,8 @@
 class QPaintDevice;
 
 namespace platform {
-class PrintLayout;
-}
 
-namespace platform {
+class PrintLayout;
 
 // Character attributes of a selection or of the insertion point.
 struct CharAttributes {
