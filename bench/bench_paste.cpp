@@ -3,6 +3,11 @@
 //   bench_paste rtf-text|rtf-empty|html-text|html-nested|text|store [megabytes=20]
 // "store" loads a generated user store of that many megabytes instead.
 // QUILLET_BENCH_SAVE=<file> also writes the RTF or HTML offered to that file.
+// A paste prints when paste() returned, when the control had painted what is
+// in view, when the layout reached the insertion point (the view follows it
+// then) and the longest the event loop was held meanwhile, and whether the
+// control holds the whole text. QUILLET_BENCH_AFTER=type instead types a key
+// right after paste() returns and prints when it was taken.
 #include "platform/RichEdit.h"
 #include "platform/UserStore.h"
 
@@ -10,13 +15,17 @@
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTimer>
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -117,7 +126,7 @@ int main(int argc, char **argv)
     QTimer closer;
     QObject::connect(&closer, &QTimer::timeout, [&] {
         if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            message = box->text();
+            message += (message.isEmpty() ? "" : " / ") + box->text();
             box->accept();
         }
     });
@@ -125,14 +134,64 @@ int main(int argc, char **argv)
     platform::RichEdit edit;
     edit.resize(620, 340);
     edit.show();
-    QApplication::processEvents();
+    // Focused, as when the user pastes with Ctrl+V: the insertion point blinks.
+    edit.activateWindow();
+    edit.setFocus();
+    QElapsedTimer focusWait;
+    focusWait.start();
+    while (!edit.hasFocus() && focusWait.elapsed() < 3000)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    if (!edit.hasFocus())
+        std::fprintf(stderr, "the control has no focus\n");
     const double before = peakMegabytes();
     QElapsedTimer t;
     t.start();
     edit.paste();
     const double pasteMs = t.nsecsElapsed() / 1e6;
-    std::printf("%s %.1f MB: paste %.0f ms, peak %.0f MB (%.0f MB before), %d paragraphs%s\n",
-                qPrintable(shape), offered / 1048576.0, pasteMs, peakMegabytes(), before,
-                edit.document()->blockCount(), message.isEmpty() ? "" : ", as plain text");
+    const auto cursorLaidOut = [&] {
+        const QTextBlock block = edit.textCursor().block();
+        return block.layout() && block.layout()->lineCount() > 0;
+    };
+    // "type": a key typed at the insertion point right after the paste.
+    if (qEnvironmentVariable("QUILLET_BENCH_AFTER") == QLatin1String("type")) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Z, Qt::NoModifier, QStringLiteral("Z"));
+        QApplication::sendEvent(edit.viewport(), &press);
+        const double keyMs = t.nsecsElapsed() / 1e6;
+        const QTextCursor cursor = edit.textCursor();
+        QTextCursor typed(cursor);
+        typed.movePosition(QTextCursor::PreviousCharacter, QTextCursor::KeepAnchor);
+        std::printf("%s %.1f MB: paste %.0f ms, key typed and shown at the cursor %.0f ms after "
+                    "the paste began (%s), peak %.0f MB\n",
+                    qPrintable(shape), offered / 1048576.0, pasteMs, keyMs,
+                    typed.selectedText() == QLatin1String("Z") ? "landed" : "LOST",
+                    peakMegabytes());
+        return 0;
+    }
+    // Then the control paints what is in view, and the event loop runs until
+    // the layout has reached the insertion point, with the longest time the
+    // loop was kept from answering.
+    edit.viewport()->repaint();
+    const double paintMs = t.nsecsElapsed() / 1e6;
+    double longestGapMs = 0;
+    qint64 last = t.nsecsElapsed();
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const qint64 now = t.nsecsElapsed();
+        longestGapMs = std::max(longestGapMs, (now - last) / 1e6);
+        last = now;
+    });
+    ticker.start(0);
+    while (!cursorLaidOut())
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    const double laidOutMs = t.nsecsElapsed() / 1e6;
+    ticker.stop();
+    const bool complete = edit.toPlainText() == text;
+    std::printf("%s %.1f MB: paste %.0f ms, painted %.0f ms, laid out to the cursor %.0f ms "
+                "(event loop held at most %.0f ms), peak %.0f MB (%.0f MB before), %d "
+                "paragraphs%s, text %s\n",
+                qPrintable(shape), offered / 1048576.0, pasteMs, paintMs, laidOutMs, longestGapMs,
+                peakMegabytes(), before, edit.document()->blockCount(),
+                message.isEmpty() ? "" : qPrintable(", message: " + message),
+                complete ? "complete" : "DIFFERS");
     return 0;
 }

@@ -1,12 +1,15 @@
 // Rich-text benchmarks: load and save a 10 MB RTF file, and print 100 versus
 // 1,000 pages through RichEdit::formatRange the way the print engine pages.
-//   rtf_bench [megabytes=10]
+//   rtf_bench [megabytes=10] [rtf]
+// With "rtf" only the load and save run (each three times), and
+// QUILLET_BENCH_SAVE=<file> writes the RTF for a peer to convert.
 #include "platform/RichEdit.h"
 #include "platform/rtf/RtfReader.h"
 #include "platform/rtf/RtfWriter.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QPdfWriter>
@@ -17,6 +20,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 
 namespace {
 
@@ -51,6 +56,28 @@ double ms(const QElapsedTimer &t)
 {
     return t.nsecsElapsed() / 1e6;
 }
+
+double threadCpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+// Wall and CPU time of one step.
+struct Stopwatch {
+    QElapsedTimer wall;
+    double cpu0 = 0;
+    void start()
+    {
+        cpu0 = threadCpuMs();
+        wall.start();
+    }
+    void report(const char *step) const
+    {
+        std::printf("%-34s %8.1f ms wall, %8.1f ms CPU\n", step, ms(wall), threadCpuMs() - cpu0);
+    }
+};
 
 // The print engine's loop: render a page, measure where the next one ends, and
 // so on to the end of the text. Without a PDF writer it only measures.
@@ -118,31 +145,43 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int megabytes = argc > 1 ? std::atoi(argv[1]) : 10;
+    const bool rtfOnly = argc > 2 && std::strcmp(argv[2], "rtf") == 0;
 
     QTextDocument source;
     fill(source, qsizetype(megabytes) * 1024 * 1024);
-    QElapsedTimer t;
-    t.start();
-    const QByteArray rtf = platform::rtf::RtfWriter::write(source);
-    const double saveMs = ms(t);
-    std::printf("RTF size: %.1f MB, %d paragraphs\n", rtf.size() / 1048576.0, source.blockCount());
-    std::printf("save (RtfWriter::write):         %8.1f ms\n", saveMs);
-
-    QTextDocument doc;
-    t.restart();
-    platform::rtf::RtfReader::read(rtf, doc);
-    std::printf("load (RtfReader::read):          %8.1f ms\n", ms(t));
-
+    Stopwatch t;
+    QByteArray rtf;
     platform::RichEdit edit;
     edit.resize(620, 340);
-    t.restart();
-    edit.loadFromStream(rtf);
-    std::printf("load (RichEdit::loadFromStream): %8.1f ms\n", ms(t));
-    t.restart();
-    const QByteArray back = edit.toRtf();
-    std::printf("save (RichEdit::toRtf):          %8.1f ms\n", ms(t));
-    if (back.size() != rtf.size())
-        std::printf("note: re-saved size differs (%lld bytes)\n", qlonglong(back.size()));
+    for (int run = 0; run < (rtfOnly ? 3 : 1); ++run) {
+        t.start();
+        rtf = platform::rtf::RtfWriter::write(source);
+        t.report("save (RtfWriter::write):");
+        if (run == 0)
+            std::printf("RTF size: %.1f MB, %d paragraphs\n", rtf.size() / 1048576.0,
+                        source.blockCount());
+
+        QTextDocument doc;
+        t.start();
+        platform::rtf::RtfReader::read(rtf, doc);
+        t.report("load (RtfReader::read):");
+
+        t.start();
+        edit.loadFromStream(rtf);
+        t.report("load (RichEdit::loadFromStream):");
+        t.start();
+        const QByteArray back = edit.toRtf();
+        t.report("save (RichEdit::toRtf):");
+        if (back != rtf)
+            std::printf("note: the re-saved RTF differs (%lld bytes)\n", qlonglong(back.size()));
+    }
+    if (!qEnvironmentVariableIsEmpty("QUILLET_BENCH_SAVE")) {
+        QFile out(qEnvironmentVariable("QUILLET_BENCH_SAVE"));
+        if (out.open(QIODevice::WriteOnly))
+            out.write(rtf);
+    }
+    if (rtfOnly)
+        return 0;
 
     QTemporaryDir dir;
     // Each figure is the best of three runs: the machine is shared, and the

@@ -111,6 +111,9 @@ public:
     // deeply nested) falls back to the clipboard's plain text, and this
     // message says so.
     static QString tooLargeToPasteMessage();
+    // Plain text making more lines than the control can lay out is not
+    // pasted, and this message says so.
+    static QString tooLongToPasteMessage();
 
 protected:
     QMimeData *createMimeDataFromSelection() const override;
@@ -126,8 +129,12 @@ private:
     // data is no readable RTF or makes more than `maxParagraphs` paragraphs
     // (when that is not negative).
     bool insertRtf(const QByteArray &rtf, int maxParagraphs);
-    // Plain text at the insertion point, in its format, with bounded cost.
-    void insertPastedText(const QString &text);
+    // Plain text at the insertion point, in its format, with bounded cost;
+    // false, with nothing inserted, when it makes more lines than fit.
+    bool insertPastedText(const QString &text);
+    // Scrolls the insertion point into view, at once when the layout has
+    // reached it, else as soon as the layout in steps does.
+    void revealCursorWhenLaidOut();
 
     struct LineRef {
         int block;

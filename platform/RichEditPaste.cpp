@@ -5,10 +5,15 @@
 #include "platform/Dialogs.h"
 #include "platform/HtmlImport.h"
 
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QScopeGuard>
+#include <QScrollBar>
+#include <QTextBlock>
 #include <QTextDocumentFragment>
+#include <QTextLayout>
+#include <QTimer>
 
 namespace platform {
 
@@ -27,6 +32,80 @@ constexpr int kMaxFormattedParagraphs = 50000;
 // Plain text keeps every line break; beyond this many paragraphs the breaks
 // within groups of lines are line breaks inside one paragraph.
 constexpr int kMaxTextParagraphs = 50000;
+// Pastes of more characters than this are inserted without laying the
+// document out; it is laid out afterwards in steps between events.
+constexpr qsizetype kLazyLayoutChars = 64 * 1024;
+
+// While it lives, the document is not laid out as it changes: a document
+// with a null page size has no layout. When it ends, the page size comes
+// back and the document is laid out again from its start as when it is
+// first loaded: the part in view at once, the rest in steps between events,
+// so that the control answers input long before 20 MB of text are laid
+// out. Placing the insertion point lays out everything before it, so
+// setTextCursor() within the scope asks for a scroll to nowhere; the scroll
+// position is kept instead.
+class LayoutPause {
+public:
+    LayoutPause(QTextEdit *edit, bool active) : m_edit(active ? edit : nullptr)
+    {
+        if (!m_edit)
+            return;
+        m_pageSize = m_edit->document()->pageSize();
+        m_scroll = {m_edit->horizontalScrollBar()->value(), m_edit->verticalScrollBar()->value()};
+        m_edit->document()->setPageSize(QSizeF(0, 0));
+    }
+    ~LayoutPause()
+    {
+        if (!m_edit)
+            return;
+        m_edit->horizontalScrollBar()->setValue(m_scroll.x());
+        m_edit->verticalScrollBar()->setValue(m_scroll.y());
+        // Its lines mark whether the layout has reached the insertion point.
+        m_edit->textCursor().block().clearLayout();
+        m_edit->document()->setPageSize(m_pageSize);
+    }
+    LayoutPause(const LayoutPause &) = delete;
+    LayoutPause &operator=(const LayoutPause &) = delete;
+
+private:
+    QTextEdit *m_edit;
+    QSizeF m_pageSize;
+    QPoint m_scroll;
+};
+
+bool laidOut(const QTextBlock &block)
+{
+    return block.isValid() && block.layout() && block.layout()->lineCount() > 0;
+}
+
+// The layout measures heights in 1/64 pixel in 32 bits: a document taller
+// than 2^25 pixels is never laid out to its end (the layout of the line that
+// passes the limit does not end). Half of that is left for what the guess
+// below misses (mixed fonts, lines wrapped more than on average).
+constexpr double kMaxDocumentPixels = double(1 << 24);
+
+// Whether a document holding `lines` more lines and `chars` more characters
+// in `font` stays within the height the layout can measure. Wrapped lines
+// are guessed from the average character width.
+bool fitsLayout(const QTextDocument &doc, const QFont &font, qsizetype lines, qsizetype chars)
+{
+    const QFontMetricsF metrics(font);
+    const double width = doc.textWidth();
+    const double wrapsPerChar = width > 0 ? metrics.averageCharWidth() / width : 0;
+    const double total =
+        double(doc.blockCount() + lines) + double(doc.characterCount() + chars) * wrapsPerChar;
+    return total * metrics.lineSpacing() < kMaxDocumentPixels;
+}
+
+// Holds back the insertion point's blinking, whose every blink asks for the
+// insertion point's place and so lays out all the text before it at once.
+class BlinkHold : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override { return event->type() == QEvent::Timer; }
+};
 
 } // namespace
 
@@ -57,10 +136,19 @@ bool RichEdit::canInsertFromMimeData(const QMimeData *source) const
     return source->hasHtml() || source->hasText();
 }
 
-void RichEdit::insertPastedText(const QString &pasted)
+QString RichEdit::tooLongToPasteMessage()
+{
+    return QStringLiteral("The clipboard text is too long to paste: it makes more lines than "
+                          "the editor can hold.");
+}
+
+bool RichEdit::insertPastedText(const QString &pasted)
 {
     QString text = normalizeLineEnds(pasted);
     const qsizetype lines = text.count(u'\n') + 1;
+    const QFont font = textCursor().charFormat().font().resolve(document()->defaultFont());
+    if (!fitsLayout(*document(), font, lines, text.size()))
+        return false;
     if (lines > kMaxTextParagraphs) {
         // Every paragraph costs the document and its layout, an empty one as
         // much as a long one: lines are grouped into paragraphs, each line
@@ -72,11 +160,40 @@ void RichEdit::insertPastedText(const QString &pasted)
                 c = QChar::LineSeparator;
         }
     }
+    const LayoutPause pause(this, text.size() > kLazyLayoutChars);
     QTextCursor cursor = textCursor();
     cursor.beginEditBlock();
     cursor.insertText(text); // in the format of the insertion point
     cursor.endEditBlock();
     setTextCursor(cursor);
+    return true;
+}
+
+void RichEdit::revealCursorWhenLaidOut()
+{
+    if (laidOut(textCursor().block())) {
+        ensureCursorVisible();
+        return;
+    }
+    // Asking for the cursor's place now would lay out all the text before
+    // it: the view follows once the layout in steps has reached it, unless
+    // the user has moved the insertion point by then.
+    auto *wait = new QTimer(this);
+    connect(this, &QTextEdit::cursorPositionChanged, wait, &QObject::deleteLater);
+    // The control that draws the insertion point blinks it by timer events;
+    // they wait while this does (the hold goes with the timer).
+    for (QObject *child : children()) {
+        if (child->inherits("QWidgetTextControl"))
+            child->installEventFilter(new BlinkHold(wait));
+    }
+    connect(wait, &QTimer::timeout, this, [this, wait] {
+        const QTextBlock block = textCursor().block();
+        if (!block.isValid() || !block.isVisible() || laidOut(block)) {
+            wait->deleteLater();
+            ensureCursorVisible();
+        }
+    });
+    wait->start(20);
 }
 
 void RichEdit::insertFromMimeData(const QMimeData *source)
@@ -97,8 +214,13 @@ void RichEdit::insertFromMimeData(const QMimeData *source)
         if (!holdsRtf(rtf))
             continue;
         // Nested too deeply or too large: the plain text instead.
-        if (rtf.size() <= kMaxRtfBytes && insertRtf(rtf, kMaxFormattedParagraphs)) {
-            ensureCursorVisible();
+        bool inserted = false;
+        if (rtf.size() <= kMaxRtfBytes) {
+            const LayoutPause pause(this, rtf.size() > kLazyLayoutChars);
+            inserted = insertRtf(rtf, kMaxFormattedParagraphs);
+        }
+        if (inserted) {
+            revealCursorWhenLaidOut();
             return;
         }
         tooLarge = true;
@@ -120,20 +242,31 @@ void RichEdit::insertFromMimeData(const QMimeData *source)
             // of their parent.
             if (const auto fragment =
                     HtmlImport::boundedFragment(html, base, kMaxFormattedParagraphs)) {
-                cursor.insertFragment(*fragment);
-                setTextCursor(cursor);
-                ensureCursorVisible();
+                {
+                    const LayoutPause pause(this, html.size() > kLazyLayoutChars);
+                    cursor.insertFragment(*fragment);
+                    setTextCursor(cursor);
+                }
+                revealCursorWhenLaidOut();
                 return;
             }
         }
         tooLarge = true;
     }
-    if (source->hasText()) {
-        insertPastedText(source->text());
-        ensureCursorVisible();
-    }
+    // The text is taken before a message box runs its event loop, in which
+    // the clipboard may change. The message comes before the paste: a message
+    // box taking the focus asks for the insertion point's place, which would
+    // lay out all the pasted text at once.
+    const bool hasText = source->hasText();
+    const QString text = hasText ? source->text() : QString();
     if (tooLarge)
         showMessageBox(tooLargeToPasteMessage(), this);
+    if (!hasText)
+        return;
+    if (insertPastedText(text))
+        revealCursorWhenLaidOut();
+    else
+        showMessageBox(tooLongToPasteMessage(), this);
 }
 
 } // namespace platform

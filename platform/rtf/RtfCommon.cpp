@@ -10,15 +10,12 @@ constexpr char16_t kCp1252High[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-QString decodeCp1252(const QByteArray &bytes)
+void decodeCp1252Bytes(const QByteArray &bytes, QString &out)
 {
-    QString out(bytes.size(), Qt::Uninitialized);
+    out.resize(bytes.size());
     char16_t *d = reinterpret_cast<char16_t *>(out.data());
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        d[i] = (b >= 0x80 && b < 0xA0) ? kCp1252High[b - 0x80] : char16_t(b);
-    }
-    return out;
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        d[i] = decodeCp1252(static_cast<unsigned char>(bytes[i]));
 }
 
 const char *codecName(int codePage)
@@ -66,6 +63,11 @@ const char *codecName(int codePage)
 }
 
 } // namespace
+
+char16_t decodeCp1252(unsigned char byte)
+{
+    return (byte >= 0x80 && byte < 0xA0) ? kCp1252High[byte - 0x80] : char16_t(byte);
+}
 
 int encodeCp1252(char16_t c)
 {
@@ -118,14 +120,25 @@ int codePageForCharset(int charset)
 
 QString CodePageDecoder::decode(const QByteArray &bytes, int codePage)
 {
+    QString out;
+    decode(bytes, codePage, out);
+    return out;
+}
+
+void CodePageDecoder::decode(const QByteArray &bytes, int codePage, QString &out)
+{
     switch (codePage) {
     case 1252:
     case 0:
-        return decodeCp1252(bytes);
+        decodeCp1252Bytes(bytes, out);
+        return;
     case 28591:
-        return QString::fromLatin1(bytes);
+        out.resize(0);
+        out.append(QLatin1StringView(bytes));
+        return;
     case 65001:
-        return QString::fromUtf8(bytes);
+        out = QString::fromUtf8(bytes);
+        return;
     default:
         break;
     }
@@ -139,10 +152,12 @@ QString CodePageDecoder::decode(const QByteArray &bytes, int codePage)
         }
         it = m_decoders.insert(codePage, decoder);
     }
-    if (!it.value())
-        return decodeCp1252(bytes);
+    if (!it.value()) {
+        decodeCp1252Bytes(bytes, out);
+        return;
+    }
     it.value()->resetState();
-    return it.value()->decode(bytes);
+    out = it.value()->decode(bytes);
 }
 
 } // namespace platform::rtf

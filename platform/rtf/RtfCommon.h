@@ -30,6 +30,8 @@ constexpr int kListIndentTwips = 600;
 // Where the bullet sits, relative to the text, in the RTF written for a list item.
 constexpr int kBulletHangTwips = 300;
 
+// The character of a Windows-1252 byte.
+char16_t decodeCp1252(unsigned char byte);
 // The byte of `c` in Windows-1252, or -1 when the code page has no such character.
 int encodeCp1252(char16_t c);
 // Code page of an RTF \fcharset value; 0 when the font uses the document's code page.
@@ -40,6 +42,8 @@ int codePageForCharset(int charset);
 class CodePageDecoder {
 public:
     QString decode(const QByteArray &bytes, int codePage);
+    // The same into `out`, whose buffer is reused for the built-in code pages.
+    void decode(const QByteArray &bytes, int codePage, QString &out);
 
 private:
     QHash<int, std::shared_ptr<QStringDecoder>> m_decoders;

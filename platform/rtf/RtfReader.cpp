@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <string_view>
 #include <vector>
 
@@ -57,6 +58,7 @@ struct ParaState {
     int rightIndent = 0;
     int spaceBefore = 0;
     int spaceAfter = 0;
+    bool operator==(const ParaState &) const = default;
 };
 
 struct State {
@@ -136,7 +138,7 @@ struct KwEntry {
     Kw kw;
 };
 
-// Sorted by name for binary search.
+// Sorted by name, which also keeps any name from appearing twice.
 constexpr std::array kKeywords = {
     KwEntry{"aftncn", Kw::DestSkip},
     KwEntry{"aftnsep", Kw::DestSkip},
@@ -280,13 +282,42 @@ constexpr bool keywordsSorted()
     }
     return true;
 }
-static_assert(keywordsSorted(), "the keyword table must be sorted");
+static_assert(keywordsSorted(), "the keyword table must be sorted, without duplicates");
+
+// The keywords in an open-addressed hash table: a look-up hashes the word once
+// and compares it with one entry, rarely two.
+constexpr std::uint32_t keywordHash(std::string_view name)
+{
+    std::uint32_t hash = 2166136261u;
+    for (const char c : name)
+        hash = (hash ^ std::uint8_t(c)) * 16777619u;
+    return hash;
+}
+
+constexpr size_t kKeywordSlots = 512;
+static_assert(kKeywords.size() < 255 && kKeywords.size() * 3 < kKeywordSlots);
+
+// Each slot holds a keyword's index plus one, or 0 when empty.
+constexpr auto kKeywordSlotTable = [] {
+    std::array<std::uint8_t, kKeywordSlots> table{};
+    for (size_t i = 0; i < kKeywords.size(); ++i) {
+        size_t slot = keywordHash(kKeywords[i].name) % kKeywordSlots;
+        while (table[slot] != 0)
+            slot = (slot + 1) % kKeywordSlots;
+        table[slot] = std::uint8_t(i + 1);
+    }
+    return table;
+}();
 
 const KwEntry *findKeyword(std::string_view name)
 {
-    auto it = std::lower_bound(kKeywords.begin(), kKeywords.end(), name,
-                               [](const KwEntry &e, std::string_view n) { return e.name < n; });
-    return (it != kKeywords.end() && it->name == name) ? &*it : nullptr;
+    for (size_t slot = keywordHash(name) % kKeywordSlots; kKeywordSlotTable[slot] != 0;
+         slot = (slot + 1) % kKeywordSlots) {
+        const KwEntry &entry = kKeywords[kKeywordSlotTable[slot] - 1];
+        if (entry.name == name)
+            return &entry;
+    }
+    return nullptr;
 }
 
 bool isBulletMarker(const QString &text)
@@ -319,16 +350,24 @@ private:
     const char *m_end;
     // output
     QTextCursor m_cursor;
-    QString m_run;
     CharState m_runState;
     bool m_runOpen = false;
-    QHash<CharState, QTextCharFormat> m_formatCache;
+    qsizetype m_runStart = 0; // where the open run starts in m_paraText
+    // Character formats made so far, found by their state.
+    QHash<CharState, int> m_formatIndex;
+    std::vector<QTextCharFormat> m_formats;
     // The paragraph being read: its text and its runs, inserted together when
-    // it ends, right after the block that holds it.
+    // it ends, right after the block that holds it. The buffers keep their
+    // memory from one paragraph to the next.
     QString m_paraText;
-    std::vector<std::pair<qsizetype, QTextCharFormat>> m_paraRuns; // length, format
-    bool m_needBlock = false;       // the paragraph goes into a new block
-    QTextCharFormat m_newBlockChar; // that block's character format
+    std::vector<std::pair<qsizetype, int>> m_paraRuns; // length, index in m_formats
+    QString m_runText; // one run's text, when a paragraph has several
+    ParaState m_blockState;
+    bool m_blockBullet = false;
+    QTextBlockFormat m_blockFormat; // the format of m_blockState, m_blockBullet
+    bool m_blockFormatMade = false;
+    bool m_needBlock = false; // the paragraph goes into a new block
+    int m_newBlockChar = 0;   // that block's character format, in m_formats
     int m_paragraphs = 0;
     int m_maxParagraphs = -1;
     bool m_tooLong = false;
@@ -359,14 +398,23 @@ private:
     QByteArray m_bytes;
     int m_bytesCodePage = 0;
     CodePageDecoder m_decoder;
+    QString m_decoded;
+    // The code page of the font last asked for; forgotten when the font table,
+    // the default font or the document's code page changes.
+    int m_codePageFont = 0;
+    int m_codePageOfFont = 0;
+    bool m_codePageKnown = false;
 
-    int currentCodePage() const;
+    int currentCodePage();
     void flushBytes();
     void appendText(QStringView text);
     void appendChar(char16_t c) { appendText(QStringView(&c, 1)); }
     void appendBodyText(QStringView text);
+    QString &bodyText();
+    void appendBodyLatin1(const char *text, qsizetype length);
+    const QTextBlockFormat &blockFormat();
     void flushRun();
-    QTextCharFormat formatFor(const CharState &s);
+    int formatFor(const CharState &s);
     void endParagraph();
     void paragraphBreak();
     void openPendingBlock();
@@ -381,27 +429,35 @@ private:
     void skipBinary(int length);
 };
 
-int Reader::currentCodePage() const
+int Reader::currentCodePage()
 {
     const int font = m_state.dest == Dest::FontTable ? m_tableFont : m_state.ch.font;
+    if (m_codePageKnown && font == m_codePageFont)
+        return m_codePageOfFont;
     auto it = m_fonts.constFind(font < 0 ? m_defaultFont : font);
-    if (it != m_fonts.cend() && it->codePage)
-        return it->codePage;
-    return m_codePage;
+    m_codePageFont = font;
+    m_codePageOfFont = (it != m_fonts.cend() && it->codePage) ? it->codePage : m_codePage;
+    m_codePageKnown = true;
+    return m_codePageOfFont;
 }
 
 void Reader::flushBytes()
 {
     if (m_bytes.isEmpty())
         return;
-    const QString text = m_decoder.decode(m_bytes, m_bytesCodePage);
-    m_bytes.clear();
-    appendText(text);
+    m_decoder.decode(m_bytes, m_bytesCodePage, m_decoded);
+    m_bytes.resize(0);
+    appendText(m_decoded);
 }
 
 void Reader::hexByte(int byte)
 {
     const int codePage = currentCodePage();
+    if (codePage == 1252 && m_bytes.isEmpty() && m_state.dest == Dest::Text) {
+        // A byte of this code page decodes on its own: the text takes it at once.
+        appendChar(decodeCp1252(static_cast<unsigned char>(byte)));
+        return;
+    }
     if (!m_bytes.isEmpty() && codePage != m_bytesCodePage)
         flushBytes();
     m_bytesCodePage = codePage;
@@ -451,7 +507,9 @@ void Reader::appendText(QStringView text)
     }
 }
 
-void Reader::appendBodyText(QStringView text)
+// Settles the break, block, cell separator and run due before more body text,
+// and returns the paragraph's text to append it to.
+QString &Reader::bodyText()
 {
     if (m_pendingBreak)
         paragraphBreak();
@@ -464,24 +522,38 @@ void Reader::appendBodyText(QStringView text)
         flushRun();
         m_runState = m_state.ch;
         m_runOpen = true;
+        m_runStart = m_paraText.size();
     }
+    m_paraHasText = true;
+    return m_paraText;
+}
+
+void Reader::appendBodyText(QStringView text)
+{
+    QString &out = bodyText();
     // Control characters other than tab have no place in text.
     const auto control = [](QChar c) { return c.unicode() < 0x20 && c.unicode() != '\t'; };
     if (std::none_of(text.begin(), text.end(), control)) {
-        m_run.append(text);
+        out.append(text);
     } else {
         for (const QChar c : text) {
             if (!control(c))
-                m_run.append(c);
+                out.append(c);
         }
     }
-    m_paraHasText = true;
 }
 
-QTextCharFormat Reader::formatFor(const CharState &s)
+// Printable ASCII of the body, the bulk of most documents.
+void Reader::appendBodyLatin1(const char *text, qsizetype length)
 {
-    const auto cached = m_formatCache.constFind(s);
-    if (cached != m_formatCache.cend())
+    bodyText().append(QLatin1StringView(text, length));
+}
+
+// The index in m_formats of the format of `s`.
+int Reader::formatFor(const CharState &s)
+{
+    const auto cached = m_formatIndex.constFind(s);
+    if (cached != m_formatIndex.cend())
         return *cached;
     QTextCharFormat format;
     auto font = m_fonts.constFind(s.font < 0 ? m_defaultFont : s.font);
@@ -498,17 +570,21 @@ QTextCharFormat Reader::formatFor(const CharState &s)
         format.setFontUnderline(true);
     if (s.strike)
         format.setFontStrikeOut(true);
-    // Formats are made once per combination of attributes; a document has few.
-    if (m_formatCache.size() >= 4096)
-        m_formatCache.clear();
-    m_formatCache.insert(s, format);
-    return format;
+    // Formats are made once per combination of attributes; a document has few
+    // (the paragraph's end forgets them when there are many).
+    m_formats.push_back(format);
+    m_formatIndex.insert(s, int(m_formats.size() - 1));
+    return int(m_formats.size() - 1);
 }
 
-// Replaces surrogates without their partner, which would corrupt the document.
-void fixSurrogates(QString &text)
+// Replaces surrogates without their partner from `from` on, which would
+// corrupt the document.
+void fixSurrogates(QString &text, qsizetype from)
 {
-    for (qsizetype i = 0; i < text.size(); ++i) {
+    const QStringView view(text);
+    if (std::none_of(view.begin() + from, view.end(), [](QChar c) { return c.isSurrogate(); }))
+        return;
+    for (qsizetype i = from; i < text.size(); ++i) {
         const QChar c = text[i];
         if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
             ++i;
@@ -522,23 +598,20 @@ void Reader::flushRun()
 {
     if (!m_runOpen)
         return;
-    if (!m_run.isEmpty()) {
-        fixSurrogates(m_run);
-        m_paraRuns.emplace_back(m_run.size(), formatFor(m_runState));
-        m_paraText += m_run;
-        m_run.clear();
+    const qsizetype length = m_paraText.size() - m_runStart;
+    if (length > 0) {
+        fixSurrogates(m_paraText, m_runStart);
+        m_paraRuns.emplace_back(length, formatFor(m_runState));
     }
     m_runOpen = false;
 }
 
-void Reader::endParagraph()
+// The block format of the paragraph state; paragraphs in a row mostly share one.
+const QTextBlockFormat &Reader::blockFormat()
 {
-    flushBytes();
-    flushRun();
-    openPendingBlock();
-    m_pendingCellTab = false;
-    m_pendingBreak = false;
     const ParaState &p = m_state.para;
+    if (m_blockFormatMade && p == m_blockState && m_paraBullet == m_blockBullet)
+        return m_blockFormat;
     QTextBlockFormat format;
     format.setAlignment(p.align);
     double left = twipsToPixels(p.leftIndent);
@@ -557,29 +630,51 @@ void Reader::endParagraph()
         format.setTopMargin(twipsToPixels(p.spaceBefore));
     if (p.spaceAfter)
         format.setBottomMargin(twipsToPixels(p.spaceAfter));
+    m_blockFormat = format;
+    m_blockState = p;
+    m_blockBullet = m_paraBullet;
+    m_blockFormatMade = true;
+    return m_blockFormat;
+}
+
+void Reader::endParagraph()
+{
+    flushBytes();
+    flushRun();
+    openPendingBlock();
+    m_pendingCellTab = false;
+    m_pendingBreak = false;
+    const QTextBlockFormat &format = blockFormat();
     // An empty paragraph keeps the character format it ends with, which keeps
     // its line's height.
     if (m_needBlock) {
-        m_cursor.insertBlock(format, m_paraHasText ? m_newBlockChar : formatFor(m_state.ch));
+        const int charFormat = m_paraHasText ? m_newBlockChar : formatFor(m_state.ch);
+        m_cursor.insertBlock(format, m_formats[size_t(charFormat)]);
         m_needBlock = false;
     } else {
         m_cursor.setBlockFormat(format);
         if (!m_paraHasText)
-            m_cursor.setBlockCharFormat(formatFor(m_state.ch));
+            m_cursor.setBlockCharFormat(m_formats[size_t(formatFor(m_state.ch))]);
     }
     // The paragraph's text in one insertion when it has one format, else one
     // per run.
     if (m_paraRuns.size() == 1) {
-        m_cursor.insertText(m_paraText, m_paraRuns.front().second);
+        m_cursor.insertText(m_paraText, m_formats[size_t(m_paraRuns.front().second)]);
     } else {
         qsizetype at = 0;
         for (const auto &[length, runFormat] : m_paraRuns) {
-            m_cursor.insertText(m_paraText.mid(at, length), runFormat);
+            m_runText.resize(0);
+            m_runText.append(QStringView(m_paraText).mid(at, length));
+            m_cursor.insertText(m_runText, m_formats[size_t(runFormat)]);
             at += length;
         }
     }
-    m_paraText.clear();
+    m_paraText.resize(0);
     m_paraRuns.clear();
+    if (m_formats.size() >= 4096) {
+        m_formats.clear();
+        m_formatIndex.clear();
+    }
     if (m_maxParagraphs >= 0 && ++m_paragraphs > m_maxParagraphs)
         m_tooLong = true;
     if (m_paraBullet) {
@@ -603,6 +698,7 @@ FontEntry *Reader::tableFont()
 {
     if (m_tableFont < 0 || (m_fonts.size() >= kMaxFonts && !m_fonts.contains(m_tableFont)))
         return nullptr;
+    m_codePageKnown = false; // the entry may be new or change
     return &m_fonts[m_tableFont];
 }
 
@@ -894,23 +990,31 @@ void Reader::controlWord(std::string_view word, bool hasParam, int param)
         break;
     case Kw::Ansi:
         m_codePage = 1252;
+        m_codePageKnown = false;
         break;
     case Kw::Mac:
         m_codePage = 10000;
+        m_codePageKnown = false;
         break;
     case Kw::Pc:
         m_codePage = 437;
+        m_codePageKnown = false;
         break;
     case Kw::Pca:
         m_codePage = 850;
+        m_codePageKnown = false;
         break;
     case Kw::AnsiCpg:
-        if (hasParam && param > 0)
+        if (hasParam && param > 0) {
             m_codePage = param;
+            m_codePageKnown = false;
+        }
         break;
     case Kw::Deff:
-        if (hasParam)
+        if (hasParam) {
             m_defaultFont = param;
+            m_codePageKnown = false;
+        }
         break;
     case Kw::FCharset:
         if (m_state.dest == Dest::FontTable) {
@@ -950,6 +1054,14 @@ bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
 }
+
+// Bytes that are text as they stand: printable ASCII other than \ { }.
+constexpr std::array<bool, 256> kPlainText = [] {
+    std::array<bool, 256> plain{};
+    for (int c = 0x20; c < 0x80; ++c)
+        plain[size_t(c)] = c != '\\' && c != '{' && c != '}';
+    return plain;
+}();
 
 bool Reader::run(QString *error)
 {
@@ -1064,11 +1176,16 @@ bool Reader::run(QString *error)
             continue;
         // Plain ASCII text: take the whole stretch at once.
         const char *start = m_p - 1;
-        while (m_p < m_end && static_cast<unsigned char>(*m_p) >= 0x20 &&
-               static_cast<unsigned char>(*m_p) < 0x80 && *m_p != '\\' && *m_p != '{' &&
-               *m_p != '}')
+        while (m_p < m_end && kPlainText[static_cast<unsigned char>(*m_p)])
             ++m_p;
-        appendText(QString::fromLatin1(start, m_p - start));
+        if (m_state.dest == Dest::Text && !m_state.ch.hidden) {
+            // Only the first character can be a control character here.
+            if (c < 0x20 && c != '\t')
+                ++start;
+            appendBodyLatin1(start, m_p - start);
+        } else {
+            appendText(QString::fromLatin1(start, m_p - start));
+        }
     }
     finish();
     return ok;

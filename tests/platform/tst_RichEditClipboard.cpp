@@ -28,6 +28,38 @@ QByteArray runServing(const QString &program, const QStringList &args)
     return process.readAllStandardOutput();
 }
 
+// Puts the formats given (the non-empty ones) on the clipboard.
+void offer(const QByteArray &rtf, const QByteArray &html, const QString &plain)
+{
+    auto *mime = new QMimeData;
+    if (!rtf.isEmpty())
+        mime->setData(QStringLiteral("text/rtf"), rtf);
+    if (!html.isEmpty())
+        mime->setData(QStringLiteral("text/html"), html);
+    mime->setText(plain);
+    QApplication::clipboard()->setMimeData(mime);
+}
+
+// Reads and closes whatever message box a paste shows, while it lives.
+class MessageCloser {
+public:
+    MessageCloser()
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                m_messages << box->text();
+                box->accept();
+            }
+        });
+        m_timer.start(20);
+    }
+    QStringList messages() const { return m_messages; }
+
+private:
+    QTimer m_timer;
+    QStringList m_messages;
+};
+
 } // namespace
 
 class tst_RichEditClipboard : public QObject {
@@ -39,6 +71,8 @@ private slots:
     void copyAndPasteBetweenControls();
     void hostilePastes_data();
     void hostilePastes();
+    void largePasteLaysOutAfterwards_data();
+    void largePasteLaysOutAfterwards();
 };
 
 void tst_RichEditClipboard::pasteTakesRichestFormat_data()
@@ -182,37 +216,89 @@ void tst_RichEditClipboard::hostilePastes()
     QFETCH(QString, plain);
     QFETCH(QString, text);
     QFETCH(bool, notice);
-    auto *mime = new QMimeData;
-    if (!rtf.isEmpty())
-        mime->setData(QStringLiteral("text/rtf"), rtf);
-    if (!html.isEmpty())
-        mime->setData(QStringLiteral("text/html"), html);
-    mime->setText(plain);
-    QApplication::clipboard()->setMimeData(mime);
+    offer(rtf, html, plain);
 
     // Whatever message the paste shows is read and closed.
-    QStringList messages;
-    QTimer closer;
-    connect(&closer, &QTimer::timeout, this, [&] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            messages << box->text();
-            box->accept();
-        }
-    });
-    closer.start(20);
-
+    const MessageCloser closer;
     RichEdit edit;
     edit.show();
     QElapsedTimer timer;
     timer.start();
     edit.paste();
     const qint64 elapsed = timer.elapsed();
-    closer.stop();
     QCOMPARE(edit.toPlainText(), text);
-    QCOMPARE(messages, notice ? QStringList{RichEdit::tooLargeToPasteMessage()} : QStringList());
+    QCOMPARE(closer.messages(),
+             notice ? QStringList{RichEdit::tooLargeToPasteMessage()} : QStringList());
     // Generous for a loaded machine and a debug build, and far below the
     // minutes a cost growing faster than the paste would take.
     QVERIFY2(elapsed < 60000, QByteArray::number(elapsed).constData());
+}
+
+void tst_RichEditClipboard::largePasteLaysOutAfterwards_data()
+{
+    // A large paste goes in without laying the text out; the layout follows
+    // between events. `typed` is typed right after the paste; `pointSize`
+    // the control's font; `messages` what the paste says.
+    QTest::addColumn<QByteArray>("rtf");
+    QTest::addColumn<QString>("plain");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("pointSize");
+    QTest::addColumn<QStringList>("messages");
+    const QString lines = QString("Some words on a line\n").repeated(50000);
+    QTest::newRow("plain text, 1 MB") << QByteArray() << lines << "" << 9 << QStringList();
+    QTest::newRow("plain text, 1 MB, a key typed at once")
+        << QByteArray() << lines << "z" << 9 << QStringList();
+    // The last paragraph mark ends the last paragraph.
+    const QString paragraphs = QString("Some words\n").repeated(30000).chopped(1);
+    QTest::newRow("RTF, 30,000 paragraphs")
+        << "{\\rtf1 " + QByteArray("Some words\\par\n").repeated(30000) + "}" << paragraphs << ""
+        << 9 << QStringList();
+    QTest::newRow("RTF beyond the paragraph limit, a key typed at once")
+        << "{\\rtf1 " + QByteArray("ab\\par\n").repeated(60000) + "}"
+        << QString("ab\n").repeated(60000) << "z" << 9
+        << QStringList{RichEdit::tooLargeToPasteMessage()};
+    // Taller than the layout can measure (2^25 pixels) at 72 points: the
+    // layout of such a document never ends.
+    QTest::newRow("400,000 empty lines at 72 points")
+        << QByteArray() << QString(400000, u'\n') << "" << 72
+        << QStringList{RichEdit::tooLongToPasteMessage()};
+}
+
+void tst_RichEditClipboard::largePasteLaysOutAfterwards()
+{
+    QFETCH(QByteArray, rtf);
+    QFETCH(QString, plain);
+    QFETCH(QString, typed);
+    QFETCH(int, pointSize);
+    QFETCH(QStringList, messages);
+    offer(rtf, QByteArray(), plain);
+
+    const MessageCloser closer;
+    RichEdit edit;
+    QFont font = edit.document()->defaultFont();
+    font.setPointSize(pointSize);
+    edit.document()->setDefaultFont(font);
+    edit.resize(400, 300);
+    edit.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&edit));
+    edit.paste();
+    if (!typed.isEmpty())
+        QTest::keyClicks(&edit, typed);
+    QCOMPARE(closer.messages(), messages);
+    if (messages.contains(RichEdit::tooLongToPasteMessage())) {
+        QCOMPARE(edit.toPlainText(), QString());
+        return;
+    }
+    QCOMPARE(edit.toPlainText(), plain + typed);
+    const QTextCursor cursor = edit.textCursor();
+    QVERIFY(!cursor.hasSelection());
+    QCOMPARE(cursor.position(), edit.document()->characterCount() - 1);
+    // The view follows the insertion point once the layout has reached it.
+    QTRY_VERIFY_WITH_TIMEOUT(edit.viewport()->rect().contains(edit.cursorRect().center()), 60000);
+    // The paste is one step to undo.
+    edit.undo();
+    if (typed.isEmpty())
+        QCOMPARE(edit.toPlainText(), QString());
 }
 
 QTEST_MAIN(tst_RichEditClipboard)

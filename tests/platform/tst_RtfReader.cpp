@@ -63,6 +63,7 @@ private slots:
     void text();
     void characterFormats_data();
     void characterFormats();
+    void manyCharacterFormats();
     void paragraphFormats_data();
     void paragraphFormats();
     void codePages_data();
@@ -245,6 +246,27 @@ void tst_RtfReader::characterFormats()
     const QList<Paragraph> doc = read(rtf);
     QCOMPARE(doc.size(), 1);
     QCOMPARE(doc[0].runs, runs);
+}
+
+void tst_RtfReader::manyCharacterFormats()
+{
+    // More distinct formats than the reader keeps at once, within one paragraph
+    // and again in the next: every run keeps its own.
+    QByteArray rtf("{\\rtf1{\\fonttbl{\\f0 Arial;}}\\f0 ");
+    QList<Paragraph> expected(2);
+    const auto add = [&](int paragraph, int i) {
+        const int halfPoints = 2 + i % 3000;
+        const bool bold = i >= 3000;
+        rtf += "{\\fs" + QByteArray::number(halfPoints) + (bold ? "\\b" : "") + " x}";
+        expected[paragraph].runs.append(run("x", "Arial", halfPoints, 0, bold ? "b" : ""));
+    };
+    for (int i = 0; i < 6000; ++i)
+        add(0, i);
+    rtf += "\\par ";
+    for (const int i : {5999, 0, 4321, 17, 3000})
+        add(1, i);
+    rtf += "}";
+    QCOMPARE(read(rtf), expected);
 }
 
 void tst_RtfReader::paragraphFormats_data()
