@@ -2,6 +2,7 @@
 
 #include "platform/AppError.h"
 #include "platform/HtmlImport.h"
+#include "platform/PrintLayout.h"
 #include "platform/rtf/RtfCommon.h"
 #include "platform/rtf/RtfReader.h"
 #include "platform/rtf/RtfWriter.h"
@@ -88,24 +89,6 @@ QString RichEdit::normalizeLineEnds(QString text)
     text.remove(QChar(0)); // a UTF-16 text may still carry NULs
     return text;
 }
-
-// The document laid out at the width of one page for one paint device, and the
-// position of every line in it, so that each page costs only its own lines.
-struct RichEdit::PageLayout {
-    std::unique_ptr<QTextDocument> document;
-    int dpiX = 0;
-    int dpiY = 0;
-    int widthPx = 0;
-    struct Line {
-        int position; // character index of the line's first character
-        double top;
-        double bottom;
-        int block;
-        int line;
-    };
-    std::vector<Line> lines;
-    std::vector<QTextBlock> blocks;
-};
 
 RichEdit::RichEdit(QWidget *parent) : QTextEdit(parent)
 {
@@ -530,59 +513,9 @@ int RichEdit::formatRange(QPaintDevice *device, int start, const QRect &targetTw
     if (target.width() <= 0 || target.height() <= 0)
         return -1;
 
-    if (!m_pages || m_pages->dpiX != dpiX || m_pages->dpiY != dpiY ||
-        m_pages->widthPx != target.width()) {
-        auto pages = std::make_unique<PageLayout>();
-        pages->dpiX = dpiX;
-        pages->dpiY = dpiY;
-        pages->widthPx = target.width();
-        pages->document.reset(document()->clone());
-        QTextDocument *doc = pages->document.get();
-        doc->setDocumentMargin(0);
-        QTextOption option = doc->defaultTextOption();
-        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-        doc->setDefaultTextOption(option);
-        doc->documentLayout()->setPaintDevice(device);
-        doc->setTextWidth(target.width());
-        QAbstractTextDocumentLayout *layout = doc->documentLayout();
-        layout->documentSize(); // lays out everything, once
-        pages->blocks.reserve(size_t(doc->blockCount()));
-        for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
-            const int blockIndex = int(pages->blocks.size());
-            pages->blocks.push_back(block);
-            const QRectF rect = layout->blockBoundingRect(block);
-            const QTextLayout *tl = block.layout();
-            const int count = tl ? tl->lineCount() : 0;
-            if (count == 0) {
-                pages->lines.push_back(
-                    {block.position(), rect.top(), rect.bottom(), blockIndex, -1});
-                continue;
-            }
-            for (int i = 0; i < count; ++i) {
-                const QTextLine line = tl->lineAt(i);
-                const double top = rect.top() + line.y();
-                pages->lines.push_back(
-                    {block.position() + line.textStart(), top, top + line.height(), blockIndex, i});
-            }
-        }
-        m_pages = std::move(pages);
-    }
-    const auto &lines = m_pages->lines;
-    if (lines.empty())
-        return length;
-
-    // The line holding `start`, then as many lines as the height takes.
-    auto it = std::upper_bound(lines.begin(), lines.end(), start,
-                               [](int pos, const PageLayout::Line &l) { return pos < l.position; });
-    size_t first = it == lines.begin() ? 0 : size_t(it - lines.begin()) - 1;
-    const double pageTop = lines[first].top;
-    size_t end = first;
-    while (end < lines.size() && lines[end].bottom - pageTop <= target.height() + 0.01)
-        ++end;
-    if (end == first)
-        end = first + 1; // a line taller than the page still makes progress
-    const int next = end < lines.size() ? lines[end].position : length;
-
+    if (!m_pages || !m_pages->fits(device, target.width()))
+        m_pages = std::make_unique<PrintLayout>(*document(), device, target.width());
+    const PrintLayout::Page page = m_pages->page(start, target.height());
     if (render) {
         QPainter own;
         QPainter *painter = nullptr;
@@ -593,41 +526,9 @@ int RichEdit::formatRange(QPaintDevice *device, int start, const QRect &targetTw
                 return -1;
             painter = &own;
         }
-        painter->save();
-        painter->setPen(Qt::black);
-        painter->translate(target.left(), target.top() - pageTop);
-        painter->setClipRect(QRectF(0, pageTop, target.width(), target.height()),
-                             Qt::IntersectClip);
-        QAbstractTextDocumentLayout *layout = m_pages->document->documentLayout();
-        int lastBlock = -1;
-        QRectF blockRect;
-        for (size_t i = first; i < end; ++i) {
-            const PageLayout::Line &l = lines[i];
-            const QTextBlock &block = m_pages->blocks[size_t(l.block)];
-            if (l.block != lastBlock) {
-                blockRect = layout->blockBoundingRect(block);
-                lastBlock = l.block;
-            }
-            if (l.line < 0)
-                continue;
-            const QTextLine line = block.layout()->lineAt(l.line);
-            if (l.line == 0 && block.textList()) {
-                // The list bullet, a disc before the first line.
-                const QFontMetricsF fm(block.charFormat().font(), device);
-                const double size = std::max(1.0, fm.xHeight() * 0.8);
-                const double x = blockRect.left() + line.x() - fm.horizontalAdvance(u' ') - size;
-                const double y = blockRect.top() + line.y() + line.ascent() - fm.xHeight() / 2;
-                painter->save();
-                painter->setBrush(Qt::black);
-                painter->setPen(Qt::NoPen);
-                painter->drawEllipse(QRectF(x, y - size / 2, size, size));
-                painter->restore();
-            }
-            line.draw(painter, blockRect.topLeft());
-        }
-        painter->restore();
+        m_pages->draw(painter, page, target.topLeft(), target.width(), target.height());
     }
-    return next;
+    return page.next;
 }
 
 } // namespace platform

@@ -11,6 +11,8 @@ class QPaintDevice;
 
 namespace platform {
 
+class PrintLayout;
+
 // Character attributes of a selection or of the insertion point.
 struct CharAttributes {
     QString face;           // at most 32 characters
@@ -97,8 +99,9 @@ public:
     // The rectangle is in twips of the device's resolution, from its top-left
     // corner. When a QPainter is already active on `device`, it draws through
     // that painter (its state is restored afterwards). The layout for one
-    // device resolution and width is computed once and kept until the text
-    // changes or releaseFormatCache() is called.
+    // device and width is kept between calls until the text changes or
+    // releaseFormatCache() is called; it is made page by page, and is cheapest
+    // when the pages are asked for in order.
     int formatRange(QPaintDevice *device, int start, const QRect &targetTwips, bool render);
     // Releases layout cached by formatRange().
     void releaseFormatCache();
@@ -133,7 +136,6 @@ private:
     // reached it, else as soon as the layout in steps does.
     void revealCursorWhenLaidOut();
 
-    struct PageLayout;
     struct LineRef {
         int block;
         int line;
@@ -146,7 +148,7 @@ private:
     mutable std::vector<int> m_firstLine;
     mutable int m_lineTotal = 0;
     mutable bool m_linesValid = false;
-    std::unique_ptr<PageLayout> m_pages;
+    std::unique_ptr<PrintLayout> m_pages;
 };
 
 } // namespace platform

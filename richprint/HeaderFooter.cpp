@@ -1,6 +1,7 @@
 #include "RichPrint.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QGuiApplication>
 #include <QLocale>
 #include <QPainter>
@@ -137,8 +138,7 @@ QString TRichPrinter::ExpandMacros(const QString &text) const
     QString s =
         replace(text, QStringLiteral("{$LINE}"), [this] { return QString::number(m_lineCounter); });
     s = replace(s, QStringLiteral("{$PAGE}"), [this] { return QString::number(m_currentPage); });
-    s = replace(s, QStringLiteral("{$DATE}"),
-                [&locale] { return locale.toString(QDate::currentDate(), QLocale::ShortFormat); });
+    s = replace(s, QStringLiteral("{$DATE}"), [this, &locale] { return dateText(locale); });
     s = replace(s, QStringLiteral("{$TIME}"), [&locale] {
         // The long time format without its time-zone field.
         static const QRegularExpression zone(QStringLiteral("\\s*\\bt+\\b"));
@@ -146,6 +146,19 @@ QString TRichPrinter::ExpandMacros(const QString &text) const
                                locale.timeFormat(QLocale::LongFormat).remove(zone));
     });
     return replace(s, QStringLiteral("{$TITLE}"), [this] { return Title(); });
+}
+
+QString TRichPrinter::dateText(const QLocale &locale) const
+{
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (now < m_dateFromMs || now >= m_dateUntilMs || locale != m_dateLocale) {
+        const QDate today = QDate::currentDate();
+        m_dateText = locale.toString(today, QLocale::ShortFormat);
+        m_dateLocale = locale;
+        m_dateFromMs = QDateTime(today, QTime(0, 0)).toMSecsSinceEpoch();
+        m_dateUntilMs = QDateTime(today.addDays(1), QTime(0, 0)).toMSecsSinceEpoch();
+    }
+    return m_dateText;
 }
 
 QString TRichPrinter::FitText(const QString &text, int maxWidth) const
@@ -187,9 +200,12 @@ void TRichPrinter::PrintColumns(const QString &text)
         QString s = i < texts.size() ? texts[i] : QString();
         if (s.contains(QLatin1String("{$")))
             s = ExpandMacros(s);
-        s = FitText(s, cw);
         try {
-            const int w = textWidth(s);
+            int w = textWidth(s);
+            if (w > cw) {
+                s = FitText(s, cw);
+                w = textWidth(s);
+            }
             int offset = 0;
             if (spec.align == TColumnAlign::Right)
                 offset = cw - w;

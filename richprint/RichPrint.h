@@ -191,6 +191,8 @@ public:
     // Draws one line of `ColumnFormat` columns at the drawing position.
     void PrintColumns(const QString &text);
     QString ExpandMacros(const QString &text) const;
+    // Today's date as {$DATE} shows it.
+    QString dateText(const QLocale &locale) const;
     // The longest leading part of `text` at most `maxWidth` pixels wide, by
     // bisection; at least one character. Unmeasurable: the whole text.
     QString FitText(const QString &text, int maxWidth) const;
@@ -308,6 +310,12 @@ private:
     int m_lineCounter = 0;
     int m_firstPage = 1;
     int m_currentPage = 0;
+    // The date of dateText() and the local day it holds for: finding today's
+    // date in the local time zone is the costliest part of a page's header.
+    mutable QString m_dateText;
+    mutable QLocale m_dateLocale;
+    mutable qint64 m_dateFromMs = 0;
+    mutable qint64 m_dateUntilMs = 0;
     platform::RichEdit *m_control = nullptr;
     QPointer<TRichPrntProgDlg> m_progressWindow;
 };
