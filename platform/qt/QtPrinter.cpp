@@ -351,8 +351,8 @@ public:
             // until then Qt does not know the frame, and a busy window
             // manager may take seconds to add it.
             const bool framed = m_dialog && outerFrame(m_dialog).size() != m_dialog->size();
-            const bool done = framed ? ++m_checks > MaxChecks
-                                     : ++m_unframedChecks > MaxUnframedChecks;
+            const bool done =
+                framed ? ++m_checks > MaxChecks : ++m_unframedChecks > MaxUnframedChecks;
             if (!m_dialog || done) {
                 m_recheck.stop();
                 return;
