@@ -5,6 +5,7 @@
 #include <QTextEdit>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QPaintDevice;
@@ -129,9 +130,12 @@ private:
     // data is no readable RTF or makes more than `maxParagraphs` paragraphs
     // (when that is not negative).
     bool insertRtf(const QByteArray &rtf, int maxParagraphs);
-    // Plain text at the insertion point, in its format, with bounded cost;
-    // false, with nothing inserted, when it makes more lines than fit.
-    bool insertPastedText(const QString &text);
+    // The pasted plain text with its line ends made '\n'; nothing when it
+    // makes more lines than the layout can hold.
+    std::optional<QString> pastableText(const QString &pasted) const;
+    // Text from pastableText() at the insertion point, in its format, with
+    // bounded cost.
+    void insertPastedText(QString text);
     // Scrolls the insertion point into view, at once when the layout has
     // reached it, else as soon as the layout in steps does.
     void revealCursorWhenLaidOut();

@@ -15,6 +15,9 @@
 #include <QTextLayout>
 #include <QTimer>
 
+#include <optional>
+#include <utility>
+
 namespace platform {
 
 namespace {
@@ -142,13 +145,19 @@ QString RichEdit::tooLongToPasteMessage()
                           "the editor can hold.");
 }
 
-bool RichEdit::insertPastedText(const QString &pasted)
+std::optional<QString> RichEdit::pastableText(const QString &pasted) const
 {
     QString text = normalizeLineEnds(pasted);
     const qsizetype lines = text.count(u'\n') + 1;
     const QFont font = textCursor().charFormat().font().resolve(document()->defaultFont());
     if (!fitsLayout(*document(), font, lines, text.size()))
-        return false;
+        return std::nullopt;
+    return text;
+}
+
+void RichEdit::insertPastedText(QString text)
+{
+    const qsizetype lines = text.count(u'\n') + 1;
     if (lines > kMaxTextParagraphs) {
         // Every paragraph costs the document and its layout, an empty one as
         // much as a long one: lines are grouped into paragraphs, each line
@@ -166,7 +175,6 @@ bool RichEdit::insertPastedText(const QString &pasted)
     cursor.insertText(text); // in the format of the insertion point
     cursor.endEditBlock();
     setTextCursor(cursor);
-    return true;
 }
 
 void RichEdit::revealCursorWhenLaidOut()
@@ -257,16 +265,21 @@ void RichEdit::insertFromMimeData(const QMimeData *source)
     // the clipboard may change. The message comes before the paste: a message
     // box taking the focus asks for the insertion point's place, which would
     // lay out all the pasted text at once.
+    // Text that makes more lines than the editor can hold is refused with
+    // its own message alone: saying it is pasted as plain text would be wrong.
     const bool hasText = source->hasText();
-    const QString text = hasText ? source->text() : QString();
+    const std::optional<QString> text =
+        hasText ? pastableText(source->text()) : std::optional<QString>();
+    if (hasText && !text) {
+        showMessageBox(tooLongToPasteMessage(), this);
+        return;
+    }
     if (tooLarge)
         showMessageBox(tooLargeToPasteMessage(), this);
-    if (!hasText)
+    if (!text)
         return;
-    if (insertPastedText(text))
-        revealCursorWhenLaidOut();
-    else
-        showMessageBox(tooLongToPasteMessage(), this);
+    insertPastedText(std::move(*text));
+    revealCursorWhenLaidOut();
 }
 
 } // namespace platform

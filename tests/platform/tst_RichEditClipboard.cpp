@@ -262,6 +262,11 @@ void tst_RichEditClipboard::largePasteLaysOutAfterwards_data()
     QTest::newRow("400,000 empty lines at 72 points")
         << QByteArray() << QString(400000, u'\n') << "" << 72
         << QStringList{RichEdit::tooLongToPasteMessage()};
+    // Formatted content too large whose plain text is too tall as well: only
+    // the refusal is said, not that it is pasted as plain text.
+    QTest::newRow("RTF of 400,000 empty paragraphs at 72 points")
+        << "{\\rtf1 " + QByteArray("\\par\n").repeated(400000) + "}" << QString(400000, u'\n') << ""
+        << 72 << QStringList{RichEdit::tooLongToPasteMessage()};
 }
 
 void tst_RichEditClipboard::largePasteLaysOutAfterwards()
