@@ -140,9 +140,8 @@ void SingleInstance::acceptConnections()
                 continue;
             return;
         }
-        auto *connection =
-            new Connection(socket, this, [this](const QByteArray &line) { handleLine(line); });
-        Q_UNUSED(connection); // owned by this object until its sender closes it
+        // Owned by this object; it deletes itself when its sender closes it.
+        new Connection(socket, this, [this](const QByteArray &line) { handleLine(line); });
     }
 }
 
