@@ -12,7 +12,8 @@ namespace {
 const char EmbeddedIconName[] = "QSystemTrayIconSys";
 } // namespace
 
-QtTrayIcon::QtTrayIcon(QObject *parent) : TrayIcon(parent)
+QtTrayIcon::QtTrayIcon(QObject *parent, std::function<void()> sendRequests)
+    : TrayIcon(parent), m_sendRequests(std::move(sendRequests))
 {
     connect(&m_icon, &QSystemTrayIcon::activated, this, &QtTrayIcon::onActivated);
     qApp->installEventFilter(this);
@@ -42,6 +43,11 @@ QString QtTrayIcon::toolTip() const
 void QtTrayIcon::setActive(bool active)
 {
     m_icon.setVisible(active);
+    // The dock request goes out now rather than when the event loop next
+    // runs: the notification area docks and maps the icon while the program
+    // goes on building its other windows.
+    if (active && m_sendRequests)
+        m_sendRequests();
 }
 
 bool QtTrayIcon::isActive() const

@@ -4,6 +4,8 @@
 
 #include <QSystemTrayIcon>
 
+#include <functional>
+
 namespace platform {
 
 // The tray icon over QSystemTrayIcon. On an XEmbed notification area the icon
@@ -12,7 +14,9 @@ namespace platform {
 class QtTrayIcon : public TrayIcon {
     Q_OBJECT
 public:
-    explicit QtTrayIcon(QObject *parent = nullptr);
+    // `sendRequests` hands the window system what the program has asked of it
+    // so far; it is called once the icon is shown (may be empty).
+    explicit QtTrayIcon(QObject *parent = nullptr, std::function<void()> sendRequests = {});
     ~QtTrayIcon() override;
 
     void setIcon(const QIcon &icon) override;
@@ -31,6 +35,7 @@ private:
     bool isEmbeddedIconWidget(QObject *object) const;
 
     QSystemTrayIcon m_icon;
+    std::function<void()> m_sendRequests;
 };
 
 } // namespace platform

@@ -11,6 +11,9 @@
 #include "X11ScreenGrab.h"
 #include "X11SyntheticInput.h"
 
+// Xlib's macros clash with Qt's headers: included last.
+#include "X11Display.h"
+
 namespace platform {
 
 X11Services::X11Services()
@@ -36,7 +39,10 @@ Help &X11Services::help()
 
 std::unique_ptr<TrayIcon> X11Services::createTrayIcon(QObject *parent)
 {
-    return std::make_unique<QtTrayIcon>(parent);
+    return std::make_unique<QtTrayIcon>(parent, [] {
+        if (Display *dpy = x11::display())
+            XFlush(dpy);
+    });
 }
 
 SyntheticInput &X11Services::input()
