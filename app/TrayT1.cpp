@@ -9,6 +9,7 @@
 #include "platform/Parking.h"
 #include "platform/Printer.h"
 #include "platform/RichEdit.h"
+#include "platform/ScreenPlacement.h"
 #include "platform/Services.h"
 #include "platform/SingleInstance.h"
 #include "platform/TrayIcon.h"
@@ -25,7 +26,6 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QMenu>
-#include <QScreen>
 #include <QTextCursor>
 
 int WaitTime = 1000;
@@ -44,42 +44,6 @@ TTrayForm *TrayForm = nullptr;
 namespace {
 // How long the "Printing ..." window gives the user to cancel a print.
 constexpr int PrintCancelMs = 2000;
-
-// Places a window's outer frame horizontally centred on the screen, keeping
-// its top edge. The frame's width is known only once the window manager has
-// framed the window, so a window shown for the first time is placed again
-// when its frame is known.
-class HorizontalCentring : public QObject {
-public:
-    static void apply(QWidget *window)
-    {
-        place(window);
-        if (window->frameGeometry().width() == window->width())
-            window->installEventFilter(new HorizontalCentring(window));
-    }
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        auto *window = static_cast<QWidget *>(watched);
-        if ((event->type() == QEvent::Move || event->type() == QEvent::Paint) &&
-            window->frameGeometry().width() != window->width()) {
-            place(window);
-            deleteLater();
-            window->removeEventFilter(this);
-        }
-        return false;
-    }
-
-private:
-    using QObject::QObject;
-
-    static void place(QWidget *window)
-    {
-        const int screenWidth = QGuiApplication::primaryScreen()->geometry().width();
-        window->move(screenWidth / 2 - window->frameGeometry().width() / 2, window->y());
-    }
-};
 } // namespace
 
 TTrayForm::TTrayForm(QWidget *parent, Command command) : QWidget(parent, Qt::Tool)
@@ -461,7 +425,13 @@ void TTrayForm::options()
 {
     platform::services().appWindows().showTaskbarEntry();
     ViewableForm->show();
-    HorizontalCentring::apply(ViewableForm);
+    // Centred across the screen at its own height, also once the window
+    // manager has framed it.
+    if (!m_optionsPlacement) {
+        m_optionsPlacement = new platform::ScreenPlacement(0, this);
+        m_optionsPlacement->watch(ViewableForm);
+    }
+    m_optionsPlacement->placeNow(ViewableForm);
     platform::services().appWindows().bringToFront(ViewableForm);
 }
 

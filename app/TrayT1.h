@@ -16,6 +16,7 @@ class QRect;
 class TRichPrinter;
 
 namespace platform {
+class ScreenPlacement;
 class SingleInstance;
 class TrayIcon;
 } // namespace platform
@@ -146,6 +147,7 @@ private:
     void buildMenu();
     void setupRichPrinter1();
     TRichPrinter *m_richPrinter = nullptr;
+    platform::ScreenPlacement *m_optionsPlacement = nullptr;
     void FormCreate();
     void flipCaptureMode();
     void openPopupMenu(const QPoint &globalPos);

@@ -1,6 +1,7 @@
 #include "QtPrinter.h"
 
 #include "../PdfImageUpdate.h"
+#include "../ScreenPlacement.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -15,9 +16,6 @@
 #include <QPrinterInfo>
 #include <QRadioButton>
 #include <QSaveFile>
-#include <QScreen>
-#include <QTimer>
-#include <QWindow>
 
 #include <cmath>
 #include <utility>
@@ -334,94 +332,6 @@ int roundHalfEven(double x)
     return int(std::nearbyint(x)); // the default rounding mode rounds halves to even
 }
 
-// Places a dialog centred horizontally and at the given fraction of the
-// screen's free height (a half centres it), without resizing it, as soon as it
-// is shown. Its outer frame is known only once the window manager has framed
-// it, and on a busy desktop Qt may learn the frame after the dialog's last
-// move or paint event, so for a short while after showing the frame is also
-// looked at on a timer, and the dialog placed again whenever it is not where
-// it belongs.
-class ScreenPlacement : public QObject {
-public:
-    explicit ScreenPlacement(int heightDivisor) : m_heightDivisor(heightDivisor)
-    {
-        m_recheck.setInterval(50);
-        connect(&m_recheck, &QTimer::timeout, this, [this] {
-            // Counting starts once the window manager has framed the dialog:
-            // until then Qt does not know the frame, and a busy window
-            // manager may take seconds to add it.
-            const bool framed = m_dialog && outerFrame(m_dialog).size() != m_dialog->size();
-            const bool done =
-                framed ? ++m_checks > MaxChecks : ++m_unframedChecks > MaxUnframedChecks;
-            if (!m_dialog || done) {
-                m_recheck.stop();
-                return;
-            }
-            if (outerFrame(m_dialog).topLeft() != target(m_dialog))
-                place(m_dialog);
-        });
-    }
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        const auto type = event->type();
-        if (type != QEvent::Show && type != QEvent::Move && type != QEvent::Resize &&
-            type != QEvent::Paint)
-            return false;
-        auto *dialog = static_cast<QWidget *>(watched);
-        if (type == QEvent::Show) {
-            m_dialog = dialog;
-            m_checks = 0;
-            m_unframedChecks = 0;
-            m_recheck.start();
-        } else if (outerFrame(dialog).size() == m_placedFor) {
-            return false;
-        }
-        place(dialog);
-        return false;
-    }
-
-private:
-    // Two seconds of checks once framed, so that a late move by the window
-    // manager is undone but the user's own move later is not; at most ten
-    // seconds waiting for a frame (a window manager may draw none).
-    static constexpr int MaxChecks = 40;
-    static constexpr int MaxUnframedChecks = 200;
-
-    // The dialog's frame as the window system last reported it. The widget's
-    // own frame geometry is cached and may still lack a frame the window
-    // manager added later without moving the dialog.
-    static QRect outerFrame(const QWidget *dialog)
-    {
-        if (const QWindow *window = dialog->windowHandle())
-            return window->geometry().marginsAdded(window->frameMargins());
-        return dialog->frameGeometry();
-    }
-
-    // Where the outer frame's top-left corner belongs.
-    QPoint target(const QWidget *dialog) const
-    {
-        const QSize outer = outerFrame(dialog).size();
-        const QRect screen = dialog->screen()->geometry();
-        return {screen.x() + (screen.width() - outer.width()) / 2,
-                screen.y() + (screen.height() - outer.height()) / m_heightDivisor};
-    }
-
-    void place(QWidget *dialog)
-    {
-        m_placedFor = outerFrame(dialog).size();
-        dialog->move(target(dialog));
-    }
-
-    int m_heightDivisor;
-    QSize m_placedFor;
-    QPointer<QWidget> m_dialog;
-    QTimer m_recheck;
-    int m_checks = 0;
-    int m_unframedChecks = 0;
-};
-
 // Disables the controls of Qt's page-setup widget that the flags take away.
 void applyFlags(QWidget *dialog, quint32 flags)
 {
@@ -453,7 +363,7 @@ bool QtPrinter::printDialog(QWidget *owner)
     dialog.setObjectName(QStringLiteral("PrintDialog1"));
     // Without an owner on screen the window manager would put it in a corner.
     ScreenPlacement placement(2);
-    dialog.installEventFilter(&placement);
+    placement.watch(&dialog);
     const bool accepted = dialog.exec() == QDialog::Accepted;
     // The dialog may have chosen another destination; its strip is asked anew.
     usePrintableArea();
@@ -496,7 +406,7 @@ bool QtPrinter::pageSetup(QMargins &margins, quint32 flags)
     dialog.setObjectName(QStringLiteral("PageSetupDialog"));
     dialog.setWindowModality(Qt::ApplicationModal);
     ScreenPlacement placement(3);
-    dialog.installEventFilter(&placement);
+    placement.watch(&dialog);
     applyFlags(&dialog, flags);
     const bool accepted = dialog.exec() == QDialog::Accepted;
     if (accepted) {
