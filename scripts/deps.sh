@@ -7,7 +7,7 @@
 # apt-get line to run and fails.
 set -eu
 
-run_pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev
+run_pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-private-dev qt6-base-dev-tools libgl-dev libx11-dev
           libxtst-dev libxext-dev libxrandr-dev libxfixes-dev libjpeg62-turbo-dev zlib1g-dev fonts-liberation
           fonts-dejavu-core xdg-utils)
 test_pkgs=(desktop-file-utils xvfb xauth openbox trayer xdotool x11-utils xterm xfce4-terminal poppler-utils mousepad xclip

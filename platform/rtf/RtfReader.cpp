@@ -1,5 +1,6 @@
 #include "platform/rtf/RtfReader.h"
 
+#include "platform/rtf/DocumentAppender.h"
 #include "platform/rtf/RtfCommon.h"
 
 #include <QColor>
@@ -337,7 +338,7 @@ struct FontEntry {
 class Reader {
 public:
     Reader(const QByteArray &data, QTextDocument &document, int maxParagraphs)
-        : m_p(data.constData()), m_end(data.constData() + data.size()), m_cursor(&document),
+        : m_p(data.constData()), m_end(data.constData() + data.size()), m_out(document),
           m_maxParagraphs(maxParagraphs)
     {
     }
@@ -349,13 +350,14 @@ private:
     const char *m_p;
     const char *m_end;
     // output
-    QTextCursor m_cursor;
+    DocumentAppender m_out;
     CharState m_runState;
     bool m_runOpen = false;
     qsizetype m_runStart = 0; // where the open run starts in m_paraText
     // Character formats made so far, found by their state.
     QHash<CharState, int> m_formatIndex;
     std::vector<QTextCharFormat> m_formats;
+    std::vector<int> m_formatIds; // the document's index of each, -1 until used
     // The paragraph being read: its text and its runs, inserted together when
     // it ends, right after the block that holds it. The buffers keep their
     // memory from one paragraph to the next.
@@ -365,6 +367,7 @@ private:
     ParaState m_blockState;
     bool m_blockBullet = false;
     QTextBlockFormat m_blockFormat; // the format of m_blockState, m_blockBullet
+    int m_blockFormatId = -1;       // its index in the document, -1 until used
     bool m_blockFormatMade = false;
     bool m_needBlock = false; // the paragraph goes into a new block
     int m_newBlockChar = 0;   // that block's character format, in m_formats
@@ -415,6 +418,7 @@ private:
     const QTextBlockFormat &blockFormat();
     void flushRun();
     int formatFor(const CharState &s);
+    int documentFormat(int format);
     void endParagraph();
     void paragraphBreak();
     void openPendingBlock();
@@ -573,8 +577,18 @@ int Reader::formatFor(const CharState &s)
     // Formats are made once per combination of attributes; a document has few
     // (the paragraph's end forgets them when there are many).
     m_formats.push_back(format);
+    m_formatIds.push_back(-1);
     m_formatIndex.insert(s, int(m_formats.size() - 1));
     return int(m_formats.size() - 1);
+}
+
+// The document's index of the format at `format` in m_formats.
+int Reader::documentFormat(int format)
+{
+    int &id = m_formatIds[size_t(format)];
+    if (id < 0)
+        id = m_out.formatIndex(m_formats[size_t(format)]);
+    return id;
 }
 
 // Replaces surrogates without their partner from `from` on, which would
@@ -631,6 +645,7 @@ const QTextBlockFormat &Reader::blockFormat()
     if (p.spaceAfter)
         format.setBottomMargin(twipsToPixels(p.spaceAfter));
     m_blockFormat = format;
+    m_blockFormatId = -1;
     m_blockState = p;
     m_blockBullet = m_paraBullet;
     m_blockFormatMade = true;
@@ -645,27 +660,31 @@ void Reader::endParagraph()
     m_pendingCellTab = false;
     m_pendingBreak = false;
     const QTextBlockFormat &format = blockFormat();
+    QTextCursor &cursor = m_out.cursor();
     // An empty paragraph keeps the character format it ends with, which keeps
     // its line's height.
     if (m_needBlock) {
         const int charFormat = m_paraHasText ? m_newBlockChar : formatFor(m_state.ch);
-        m_cursor.insertBlock(format, m_formats[size_t(charFormat)]);
+        if (m_blockFormatId < 0)
+            m_blockFormatId = m_out.formatIndex(format);
+        m_out.insertBlock(m_blockFormatId, documentFormat(charFormat));
         m_needBlock = false;
     } else {
-        m_cursor.setBlockFormat(format);
+        cursor.setBlockFormat(format);
         if (!m_paraHasText)
-            m_cursor.setBlockCharFormat(m_formats[size_t(formatFor(m_state.ch))]);
+            cursor.setBlockCharFormat(m_formats[size_t(formatFor(m_state.ch))]);
     }
     // The paragraph's text in one insertion when it has one format, else one
     // per run.
     if (m_paraRuns.size() == 1) {
-        m_cursor.insertText(m_paraText, m_formats[size_t(m_paraRuns.front().second)]);
+        const int runFormat = m_paraRuns.front().second;
+        m_out.insertText(m_paraText, documentFormat(runFormat), m_formats[size_t(runFormat)]);
     } else {
         qsizetype at = 0;
         for (const auto &[length, runFormat] : m_paraRuns) {
             m_runText.resize(0);
             m_runText.append(QStringView(m_paraText).mid(at, length));
-            m_cursor.insertText(m_runText, m_formats[size_t(runFormat)]);
+            m_out.insertText(m_runText, documentFormat(runFormat), m_formats[size_t(runFormat)]);
             at += length;
         }
     }
@@ -673,18 +692,19 @@ void Reader::endParagraph()
     m_paraRuns.clear();
     if (m_formats.size() >= 4096) {
         m_formats.clear();
+        m_formatIds.clear();
         m_formatIndex.clear();
     }
     if (m_maxParagraphs >= 0 && ++m_paragraphs > m_maxParagraphs)
         m_tooLong = true;
     if (m_paraBullet) {
         if (m_list) {
-            m_list->add(m_cursor.block());
+            m_list->add(cursor.block());
         } else {
             QTextListFormat listFormat;
             listFormat.setStyle(QTextListFormat::ListDisc);
             listFormat.setIndent(1);
-            m_list = m_cursor.createList(listFormat);
+            m_list = cursor.createList(listFormat);
         }
     } else {
         m_list = nullptr;
