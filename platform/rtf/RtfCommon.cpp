@@ -1,5 +1,9 @@
 #include "platform/rtf/RtfCommon.h"
 
+#include <algorithm>
+#include <array>
+#include <utility>
+
 namespace platform::rtf {
 
 namespace {
@@ -73,11 +77,22 @@ int encodeCp1252(char16_t c)
 {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
         return c;
-    for (int i = 0; i < 32; ++i) {
-        if (kCp1252High[i] == c && c > 0xFF)
-            return 0x80 + i;
-    }
-    return -1;
+    // The characters above U+00FF that the code page holds, sorted, with their bytes.
+    static const auto byCharacter = [] {
+        std::array<std::pair<char16_t, unsigned char>, 32> table{};
+        std::size_t n = 0;
+        for (int i = 0; i < 32; ++i) {
+            if (kCp1252High[i] > 0xFF)
+                table[n++] = {kCp1252High[i], static_cast<unsigned char>(0x80 + i)};
+        }
+        std::sort(table.begin(), table.begin() + n);
+        return std::pair(table, n);
+    }();
+    const auto &[table, n] = byCharacter;
+    const auto end = table.begin() + n;
+    const auto it = std::lower_bound(table.begin(), end, c,
+                                     [](const auto &entry, char16_t v) { return entry.first < v; });
+    return it != end && it->first == c ? it->second : -1;
 }
 
 int codePageForCharset(int charset)

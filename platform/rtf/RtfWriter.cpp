@@ -9,7 +9,10 @@
 #include <QTextDocument>
 #include <QTextList>
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <cstdint>
 
 namespace platform::rtf {
 
@@ -47,75 +50,75 @@ bool isPlainAscii(char16_t c)
     return c >= 0x20 && c < 0x80 && c != '\\' && c != '{' && c != '}';
 }
 
+// Appends the control word `word` to `dst`, returning the end.
+template <std::size_t N> char *put(char *dst, const char (&word)[N])
+{
+    return std::copy_n(word, N - 1, dst);
+}
+
 void appendEscaped(QByteArray &out, QStringView text)
 {
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
+    // Written in place: no character takes more than "\u-32768?".
+    constexpr qsizetype MaxPerChar = 9;
+    const qsizetype at = out.size();
+    out.resize(at + text.size() * MaxPerChar);
+    char *const begin = out.data() + at;
+    char *dst = begin;
+    for (const QChar ch : text) {
+        const char16_t c = ch.unicode();
         if (isPlainAscii(c)) {
-            // A stretch of text that needs no escapes, in one append.
-            qsizetype end = i + 1;
-            while (end < text.size() && isPlainAscii(text[end].unicode()))
-                ++end;
-            const qsizetype at = out.size();
-            out.resize(at + (end - i));
-            char *dst = out.data() + at;
-            for (qsizetype k = i; k < end; ++k)
-                *dst++ = char(text[k].unicode());
-            i = end - 1;
+            *dst++ = char(c);
             continue;
         }
         switch (c) {
         case '\\':
-            out += "\\\\";
+            dst = put(dst, "\\\\");
             continue;
         case '{':
-            out += "\\{";
+            dst = put(dst, "\\{");
             continue;
         case '}':
-            out += "\\}";
+            dst = put(dst, "\\}");
             continue;
         case '\t':
-            out += "\\tab ";
+            dst = put(dst, "\\tab ");
             continue;
         case 0x2028: // line break inside a paragraph
         case '\n':
         case '\r':
         case 0x000B:
-            out += "\\line ";
+            dst = put(dst, "\\line ");
             continue;
         case 0x00A0:
-            out += "\\~";
+            dst = put(dst, "\\~");
             continue;
         case 0x00AD:
-            out += "\\-";
+            dst = put(dst, "\\-");
             continue;
         case 0x2011:
-            out += "\\_";
+            dst = put(dst, "\\_");
             continue;
         case 0xFFFC:
             continue; // inline objects are not written
         default:
             break;
         }
-        if (c >= 0x20 && c < 0x80) {
-            out += char(c);
-            continue;
-        }
         if (c < 0x20)
             continue;
         const int b = encodeCp1252(c);
         if (b >= 0) {
             static const char hex[] = "0123456789abcdef";
-            out += "\\'";
-            out += hex[b >> 4];
-            out += hex[b & 15];
+            dst = put(dst, "\\'");
+            *dst++ = hex[b >> 4];
+            *dst++ = hex[b & 15];
         } else {
             // \uN takes a signed 16-bit value; one '?' for readers without Unicode.
-            out += "\\u";
-            out += QByteArray::number(int(std::int16_t(c)));
-            out += '?';
+            dst = put(dst, "\\u");
+            dst = std::to_chars(dst, dst + 6, int(std::int16_t(c))).ptr;
+            *dst++ = '?';
         }
     }
+    out.resize(at + (dst - begin));
 }
 
 struct Tables {
@@ -214,11 +217,12 @@ QByteArray RtfWriter::write(const QTextDocument &document, int from, int to)
     // The control words of each character format, made when the format is
     // first met (which keeps the tables in order of first use) and then reused.
     QHash<int, QByteArray> charWords;
-    const auto appendFormatOf = [&](QByteArray &out, int index, const QTextCharFormat &format) {
+    const auto appendFormatOf = [&](QByteArray &out, const QTextFragment &fragment) {
+        const int index = fragment.charFormatIndex();
         auto it = charWords.constFind(index);
         if (it == charWords.cend()) {
             QByteArray words;
-            appendCharFormat(words, format, document, tables);
+            appendCharFormat(words, fragment.charFormat(), document, tables);
             it = charWords.insert(index, words);
         }
         out += *it;
@@ -235,26 +239,34 @@ QByteArray RtfWriter::write(const QTextDocument &document, int from, int to)
         }
     }
 
+    // Positions are counted along, not asked of the document: each question
+    // walks its tree.
     QTextBlock block = document.findBlock(from);
-    for (; block.isValid() && block.position() <= to; block = block.next()) {
-        if (block.position() + block.length() - 1 < from)
+    for (int blockPos = block.isValid() ? block.position() : 0; block.isValid() && blockPos <= to;
+         blockPos += block.length(), block = block.next()) {
+        const int blockEnd = blockPos + block.length() - 1; // its paragraph mark
+        if (blockEnd < from)
             continue;
         appendParagraphFormat(body, block, bulletFont);
         bool wroteRun = false;
+        int fragmentPos = blockPos;
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
-            const int fStart = std::max(from, fragment.position());
-            const int fEnd = std::min(to, fragment.position() + fragment.length());
+            const int length = fragment.length();
+            const int fStart = std::max(from, fragmentPos);
+            const int fEnd = std::min(to, fragmentPos + length);
+            const int start = fragmentPos;
+            fragmentPos += length;
             if (fStart >= fEnd)
                 continue;
             body += '{';
-            appendFormatOf(body, fragment.charFormatIndex(), fragment.charFormat());
+            appendFormatOf(body, fragment);
             const QString text = fragment.text();
-            appendEscaped(body, QStringView(text).mid(fStart - fragment.position(), fEnd - fStart));
+            appendEscaped(body, QStringView(text).mid(fStart - start, fEnd - fStart));
             body += '}';
             wroteRun = true;
         }
-        const bool lastOfRange = block.position() + block.length() - 1 >= to;
+        const bool lastOfRange = blockEnd >= to;
         if (!wroteRun) {
             // An empty paragraph keeps its character format, so its height survives.
             body += '{';
