@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QStringDecoder>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextDocument>
 
 using platform::rtf::RtfReader;
@@ -60,6 +61,8 @@ private slots:
     void libreOfficeFormatting();
     void libreOfficeLists();
     void text_data();
+    void paragraphBreakCharacters_data();
+    void paragraphBreakCharacters();
     void text();
     void characterFormats_data();
     void characterFormats();
@@ -198,6 +201,31 @@ void tst_RtfReader::text()
     bool ok = false;
     QCOMPARE(plainText(rtf, &ok), expected);
     QVERIFY(ok);
+}
+
+// Characters the document holds only as paragraph and frame boundaries
+// become paragraphs, never stray characters inside one.
+void tst_RtfReader::paragraphBreakCharacters_data()
+{
+    QTest::addColumn<QByteArray>("rtf");
+    QTest::addColumn<QStringList>("paragraphs");
+
+    QTest::newRow("paragraph separator")
+        << QByteArray("{\\rtf1 {\\b a\\u8233?}b\\par c}") << QStringList{"a", "b", "c"};
+    QTest::newRow("frame marks") << QByteArray("{\\rtf1 a\\u-560?b\\u-559?c}")
+                                 << QStringList{"a", "b", "c"};
+}
+
+void tst_RtfReader::paragraphBreakCharacters()
+{
+    QFETCH(QByteArray, rtf);
+    QFETCH(QStringList, paragraphs);
+    QTextDocument doc;
+    QVERIFY(RtfReader::read(rtf, doc));
+    QStringList read;
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next())
+        read << block.text();
+    QCOMPARE(read, paragraphs);
 }
 
 void tst_RtfReader::characterFormats_data()
