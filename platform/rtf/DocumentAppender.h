@@ -27,9 +27,18 @@ public:
     // A new paragraph at the end, with these formats (indices from formatIndex()).
     void insertBlock(int blockFormat, int charFormat);
     // Text at the end in the character format `charFormat` (an index from
-    // formatIndex() of `format`). Paragraph or frame breaks in the text make
-    // paragraphs as a cursor's insertion does.
-    void insertText(const QString &text, int charFormat, const QTextCharFormat &format);
+    // formatIndex()); the text holds no character for which breaksBlock() is true.
+    void insertText(const QString &text, int charFormat);
+    // Text that may hold such characters: they make paragraphs, as a cursor's
+    // insertion makes them.
+    void insertTextWithBreaks(const QString &text, const QTextCharFormat &format);
+
+    // Characters that the document holds only as paragraph or frame boundaries.
+    static bool breaksBlock(QChar c)
+    {
+        const char16_t u = c.unicode();
+        return u == u'\n' || u == u'\r' || u == 0x2029 || u == 0xfdd0 || u == 0xfdd1;
+    }
 
     QTextCursor &cursor() { return m_cursor; }
 

@@ -375,6 +375,7 @@ private:
     int m_maxParagraphs = -1;
     bool m_tooLong = false;
     bool m_paraHasText = false;
+    bool m_paraBreakChars = false; // the text holds characters that make paragraphs
     bool m_paraBullet = false;
     bool m_pendingCellTab = false;
     bool m_pendingBreak = false; // a page or section break waiting for more text
@@ -420,6 +421,7 @@ private:
     int formatFor(const CharState &s);
     int documentFormat(int format);
     void endParagraph();
+    void insertRun(const QString &text, int format);
     void paragraphBreak();
     void openPendingBlock();
     void finish();
@@ -537,6 +539,8 @@ void Reader::appendBodyText(QStringView text)
     QString &out = bodyText();
     // Control characters other than tab have no place in text.
     const auto control = [](QChar c) { return c.unicode() < 0x20 && c.unicode() != '\t'; };
+    if (std::any_of(text.begin(), text.end(), DocumentAppender::breaksBlock))
+        m_paraBreakChars = true;
     if (std::none_of(text.begin(), text.end(), control)) {
         out.append(text);
     } else {
@@ -678,13 +682,13 @@ void Reader::endParagraph()
     // per run.
     if (m_paraRuns.size() == 1) {
         const int runFormat = m_paraRuns.front().second;
-        m_out.insertText(m_paraText, documentFormat(runFormat), m_formats[size_t(runFormat)]);
+        insertRun(m_paraText, runFormat);
     } else {
         qsizetype at = 0;
         for (const auto &[length, runFormat] : m_paraRuns) {
             m_runText.resize(0);
             m_runText.append(QStringView(m_paraText).mid(at, length));
-            m_out.insertText(m_runText, documentFormat(runFormat), m_formats[size_t(runFormat)]);
+            insertRun(m_runText, runFormat);
             at += length;
         }
     }
@@ -711,6 +715,15 @@ void Reader::endParagraph()
     }
     m_paraBullet = false;
     m_paraHasText = false;
+    m_paraBreakChars = false;
+}
+
+void Reader::insertRun(const QString &text, int format)
+{
+    if (m_paraBreakChars)
+        m_out.insertTextWithBreaks(text, m_formats[size_t(format)]);
+    else
+        m_out.insertText(text, documentFormat(format));
 }
 
 // The font-table entry being read, or null when there is none or the table is full.
