@@ -56,10 +56,12 @@ template <std::size_t N> char *put(char *dst, const char (&word)[N])
     return std::copy_n(word, N - 1, dst);
 }
 
-void appendEscaped(QByteArray &out, QStringView text)
+// Written in place: room is made for the longest escape of every character
+// ("\u-32768?"), then the bytes not used are given back.
+constexpr qsizetype MaxPerChar = 9;
+
+void appendEscapedSlice(QByteArray &out, QStringView text)
 {
-    // Written in place: no character takes more than "\u-32768?".
-    constexpr qsizetype MaxPerChar = 9;
     const qsizetype at = out.size();
     out.resize(at + text.size() * MaxPerChar);
     char *const begin = out.data() + at;
@@ -119,6 +121,14 @@ void appendEscaped(QByteArray &out, QStringView text)
         }
     }
     out.resize(at + (dst - begin));
+}
+
+void appendEscaped(QByteArray &out, QStringView text)
+{
+    // A slice at a time, so that a very long run never asks for nine times its size.
+    constexpr qsizetype Slice = 4096;
+    for (qsizetype from = 0; from < text.size(); from += Slice)
+        appendEscapedSlice(out, text.mid(from, Slice));
 }
 
 struct Tables {
