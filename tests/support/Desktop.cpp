@@ -212,10 +212,28 @@ QList<qulonglong> trayIcons()
 
 qulonglong waitForTrayIcon()
 {
-    QList<qulonglong> icons;
-    if (!QTest::qWaitFor([&] { return !(icons = trayIcons()).isEmpty(); }, 15000))
-        return 0;
-    return icons.value(0);
+    // The notification area takes an icon in (makes it its child) before it
+    // maps it and gives it its place, while the program may still be
+    // starting: a click goes only to an icon that is on screen and has kept
+    // its place since the last look.
+    qulonglong icon = 0;
+    QString lastPlace;
+    const auto settled = [&] {
+        icon = trayIcons().value(0);
+        if (!icon)
+            return false;
+        const QString info =
+            run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(icon)});
+        static const QRegularExpression placeLines(
+            QStringLiteral("(Absolute upper-left [XY]|Width|Height): +-?\\d+"));
+        QString place;
+        for (auto it = placeLines.globalMatch(info); it.hasNext();)
+            place += it.next().captured(0);
+        const bool same = info.contains(QLatin1String("IsViewable")) && place == lastPlace;
+        lastPlace = place;
+        return same;
+    };
+    return QTest::qWaitFor(settled, 15000) ? icon : 0;
 }
 
 } // namespace Desktop

@@ -46,7 +46,7 @@ void moveMouse(int x, int y);
 
 // The tray icon windows docked in the session's notification area.
 QList<qulonglong> trayIcons();
-// Waits up to 15 s for an icon to dock; 0 when none came.
+// Waits up to 15 s for an icon to dock and settle on screen; 0 when none did.
 qulonglong waitForTrayIcon();
 
 } // namespace Desktop
