@@ -23,6 +23,8 @@
 #include "tests/support/Mousepad.h"
 #include "tests/support/SelectionSource.h"
 
+#include "CpuTime.h"
+
 #include <QAction>
 #include <QDialog>
 #include <QElapsedTimer>
@@ -32,17 +34,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <functional>
 
 namespace {
-
-double cpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return t.tv_sec * 1000.0 + t.tv_nsec / 1e6;
-}
 
 struct Sample {
     double wallMs;
@@ -52,10 +46,10 @@ struct Sample {
 Sample measure(const std::function<void()> &work)
 {
     QElapsedTimer clock;
-    const double cpu0 = cpuMs();
+    const double cpu0 = bench::processCpuMs();
     clock.start();
     work();
-    return {clock.nsecsElapsed() / 1e6, cpuMs() - cpu0};
+    return {clock.nsecsElapsed() / 1e6, bench::processCpuMs() - cpu0};
 }
 
 // Closes the capture's error box when it is shown, without polling.

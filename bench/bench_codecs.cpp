@@ -4,6 +4,8 @@
 #include "imaging/codecs/ColorReduction.h"
 #include "imaging/codecs/GifWriter.h"
 
+#include "CpuTime.h"
+
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -16,19 +18,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <ctime>
 #include <functional>
 
 namespace {
 
 const QString Magick = "/usr/bin/convert";
-
-double cpuMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
 
 // Median wall time of the runs; the median CPU time of this process goes to
 // *cpu (a steadier figure while other programs share the cores).
@@ -37,11 +31,11 @@ double medianMs(int runs, const std::function<void()> &work, double *cpu = nullp
     std::vector<double> times, cpuTimes;
     for (int i = 0; i < runs; ++i) {
         QElapsedTimer timer;
-        const double cpuStart = cpuMs();
+        const double cpuStart = bench::processCpuMs();
         timer.start();
         work();
         times.push_back(double(timer.nsecsElapsed()) / 1e6);
-        cpuTimes.push_back(cpuMs() - cpuStart);
+        cpuTimes.push_back(bench::processCpuMs() - cpuStart);
     }
     std::sort(times.begin(), times.end());
     std::sort(cpuTimes.begin(), cpuTimes.end());

@@ -17,6 +17,8 @@
 #include "imaging/Editscreen.h"
 #include "imaging/TPictureBox.h"
 
+#include "CpuTime.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMouseEvent>
@@ -25,19 +27,12 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <vector>
 
 namespace {
 
 // This thread's processor time: unlike wall time, it leaves out the time
 // other processes on a busy machine take the processor away.
-double threadCpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return t.tv_sec * 1000.0 + t.tv_nsec / 1e6;
-}
 
 constexpr int Width = 3840;
 constexpr int Height = 2160;
@@ -87,14 +82,14 @@ Drag dragOnce(TEditScreen &editor, int moves, bool wholePicture)
     for (int i = 1; i <= moves; ++i) {
         const double f = i <= moves * 3 / 4 ? i / (moves * 0.75) : 1.0 - (i - moves * 0.75) / moves;
         const QPoint at(origin.x() + int(f * (Width - 100)), origin.y() + int(f * (Height - 80)));
-        const double cpu = threadCpuMs();
+        const double cpu = bench::threadCpuMs();
         clock.start();
         send(image, QEvent::MouseMove, at, Qt::LeftButton);
         if (wholePicture)
             image->update();
         QApplication::processEvents();
         drag.wallMs.push_back(clock.nsecsElapsed() / 1e6);
-        drag.cpuMs.push_back(threadCpuMs() - cpu);
+        drag.cpuMs.push_back(bench::threadCpuMs() - cpu);
     }
     send(image, QEvent::MouseButtonRelease, origin + QPoint(Width / 2, Height / 2), Qt::NoButton);
     QApplication::processEvents();

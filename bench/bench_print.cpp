@@ -10,6 +10,8 @@
 #include "platform/qt/QtPrinter.h"
 #include "richprint/RichPrint.h"
 
+#include "CpuTime.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -22,7 +24,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -66,13 +67,6 @@ struct Engine {
     int pages;
     double cpuMs = 0; // the process's processor time
 };
-
-double cpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
 
 Engine printEngine(QTemporaryDir &dir, platform::RichEdit &memo, platform::UserStore &store)
 {
@@ -140,13 +134,13 @@ int child(const QString &which, int paragraphCount)
         reset << "5";
     }
     const long before = statusKiB("VmRSS");
-    const double cpuBefore = cpuMs();
+    const double cpuBefore = bench::processCpuMs();
     Engine run{0, 0};
     if (which == QLatin1String("engine"))
         run = printEngine(dir, memo, store);
     else
         run.ms = printQt(dir, *memo.document());
-    const double cpu = cpuMs() - cpuBefore;
+    const double cpu = bench::processCpuMs() - cpuBefore;
     std::printf("%.3f %d %ld %ld %.3f\n", run.ms, run.pages, statusKiB("VmHWM"), before, cpu);
     return 0;
 }

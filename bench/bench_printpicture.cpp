@@ -22,6 +22,8 @@
 #include "tests/support/TestFolder.h"
 #include "tests/support/TestServices.h"
 
+#include "CpuTime.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -33,20 +35,12 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <vector>
 
 namespace {
 
 constexpr int Width = 3840;
 constexpr int Height = 2160;
-
-double threadCpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return t.tv_sec * 1000.0 + t.tv_nsec / 1e6;
-}
 
 // A field of /proc/self/status in MiB ("VmRSS", "VmHWM").
 double statusMiB(const char *field)
@@ -77,7 +71,7 @@ public:
         if (event->type() == QEvent::Hide) {
             rssMiB = statusMiB("VmRSS");
             peakReset = resetPeak();
-            cpuMs = threadCpuMs();
+            cpuMs = bench::threadCpuMs();
             clock.start();
         }
         return false;
@@ -102,7 +96,7 @@ Job printOnce(QWidget *printingWindow)
     TrayForm->Prints();
     Job job;
     job.wallMs = double(start.clock.nsecsElapsed()) / 1e6;
-    job.cpuMs = threadCpuMs() - start.cpuMs;
+    job.cpuMs = bench::threadCpuMs() - start.cpuMs;
     job.rssBeforeMiB = start.rssMiB;
     job.peakMiB = statusMiB("VmHWM");
     job.peakReset = start.peakReset;
@@ -132,9 +126,9 @@ Timing qtPage(const QImage &picture, const QString &file)
 {
     QElapsedTimer clock;
     clock.start();
-    const double cpu = threadCpuMs();
+    const double cpu = bench::threadCpuMs();
     drawPage(picture, file);
-    return {double(clock.nsecsElapsed()) / 1e6, threadCpuMs() - cpu};
+    return {double(clock.nsecsElapsed()) / 1e6, bench::threadCpuMs() - cpu};
 }
 
 // The same page with a one-pixel placeholder drawn by Qt, then the reduced
@@ -143,7 +137,7 @@ Timing indexedPage(const QImage &reduced, const QString &file, int level, qint64
 {
     QElapsedTimer clock;
     clock.start();
-    const double cpu = threadCpuMs();
+    const double cpu = bench::threadCpuMs();
     QImage placeholder(1, 1, QImage::Format_RGB32);
     placeholder.fill(Qt::white);
     drawPage(placeholder, file);
@@ -158,7 +152,7 @@ Timing indexedPage(const QImage &reduced, const QString &file, int level, qint64
     page.write(update);
     page.close();
     bytes = pdf.size() + update.size();
-    return {double(clock.nsecsElapsed()) / 1e6, threadCpuMs() - cpu};
+    return {double(clock.nsecsElapsed()) / 1e6, bench::threadCpuMs() - cpu};
 }
 
 double median(std::vector<double> v)
@@ -202,11 +196,11 @@ int main(int argc, char **argv)
             jobs.push_back(printOnce(printingWindow));
         QElapsedTimer clock;
         clock.start();
-        const double cpu = threadCpuMs();
+        const double cpu = bench::threadCpuMs();
         const QVector<QRgb> palette = codecs::BuildOptimizedPalette({picture}, 256, 8);
         const QImage reduced = codecs::RemapToPalette(picture, palette);
         reduce.push_back(double(clock.nsecsElapsed()) / 1e6);
-        reduceCpu.push_back(threadCpuMs() - cpu);
+        reduceCpu.push_back(bench::threadCpuMs() - cpu);
         const Timing plain = qtPage(picture, out.filePath(QStringLiteral("qt.pdf")));
         qtWall.push_back(plain.wallMs);
         qtCpu.push_back(plain.cpuMs);

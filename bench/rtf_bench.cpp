@@ -7,6 +7,8 @@
 #include "platform/rtf/RtfReader.h"
 #include "platform/rtf/RtfWriter.h"
 
+#include "CpuTime.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -21,7 +23,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 
 namespace {
 
@@ -57,25 +58,19 @@ double ms(const QElapsedTimer &t)
     return t.nsecsElapsed() / 1e6;
 }
 
-double threadCpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-}
-
 // Wall and CPU time of one step.
 struct Stopwatch {
     QElapsedTimer wall;
     double cpu0 = 0;
     void start()
     {
-        cpu0 = threadCpuMs();
+        cpu0 = bench::threadCpuMs();
         wall.start();
     }
     void report(const char *step) const
     {
-        std::printf("%-34s %8.1f ms wall, %8.1f ms CPU\n", step, ms(wall), threadCpuMs() - cpu0);
+        std::printf("%-34s %8.1f ms wall, %8.1f ms CPU\n", step, ms(wall),
+                    bench::threadCpuMs() - cpu0);
     }
 };
 
