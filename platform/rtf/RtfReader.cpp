@@ -136,9 +136,15 @@ void Reader::appendBodyText(QStringView text)
     QString &out = bodyText();
     // Control characters other than tab have no place in text.
     const auto control = [](QChar c) { return c.unicode() < 0x20 && c.unicode() != '\t'; };
-    if (std::any_of(text.begin(), text.end(), DocumentAppender::breaksBlock))
-        m_paraBreakChars = true;
-    if (std::none_of(text.begin(), text.end(), control)) {
+    // One look at each character: is it dropped, or does it make a paragraph?
+    bool hasControl = false;
+    for (const QChar c : text) {
+        if (control(c))
+            hasControl = true;
+        else if (DocumentAppender::breaksBlock(c))
+            m_paraBreakChars = true;
+    }
+    if (!hasControl) {
         out.append(text);
     } else {
         for (const QChar c : text) {
