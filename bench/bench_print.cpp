@@ -9,6 +9,7 @@
 #include "platform/UserStore.h"
 #include "platform/qt/QtPrinter.h"
 #include "richprint/RichPrint.h"
+#include "tests/support/OneInchPage.h"
 
 #include "CpuTime.h"
 
@@ -75,14 +76,8 @@ Engine printEngine(QTemporaryDir &dir, platform::RichEdit &memo, platform::UserS
         platform::QtPrinter printer(dir.filePath("engine.pdf"), QPageSize(QPageSize::Letter),
                                     QMarginsF(StripMm, StripMm, StripMm, StripMm));
         TRichPrinter engine(printer, store);
-        engine.setMeasureUnit(muInches);
-        for (auto setter : {&TRichPrinter::setMarginTop, &TRichPrinter::setMarginBottom,
-                            &TRichPrinter::setMarginLeft, &TRichPrinter::setMarginRight})
-            (engine.*setter)(1.0);
-        engine.setHeaderFormat(QStringLiteral(">   3.937"));
-        engine.setFooterFormat(QStringLiteral(">   3.937"));
+        setOneInchPage(engine);
         engine.setHeader(QStringLiteral("Benchmark {$DATE}"));
-        engine.setShowProgress(false);
         QElapsedTimer clock;
         clock.start();
         engine.PrintRichEdit(&memo, 1);

@@ -2,6 +2,7 @@
 // compared pixel for pixel with reference prints of the same documents kept in
 // tests/richprint/pages/: the pages must look exactly as they always did.
 #include "richprint/RichPrint.h"
+#include "tests/support/OneInchPage.h"
 
 #include "platform/RichEdit.h"
 #include "platform/UserStore.h"
@@ -240,16 +241,10 @@ void tst_PrintedPages::pagesAsBefore()
         memo.document()->setDefaultFont(body);
         build(*memo.document());
         TRichPrinter engine(printer, store);
-        engine.setMeasureUnit(muInches);
-        for (auto setter : {&TRichPrinter::setMarginTop, &TRichPrinter::setMarginBottom,
-                            &TRichPrinter::setMarginLeft, &TRichPrinter::setMarginRight})
-            (engine.*setter)(1.0);
-        engine.setHeaderFormat(QStringLiteral(">   3.937"));
-        engine.setFooterFormat(QStringLiteral(">   3.937"));
+        setOneInchPage(engine);
         engine.setHeader(QStringLiteral("Quarterly"));
         engine.setFooter(QStringLiteral("Page {$PAGE}"));
         engine.setTitle(QStringLiteral("Pages"));
-        engine.setShowProgress(false);
         engine.PrintRichEdit(&memo, 1);
     }
     const QString stored = QStringLiteral(PRINTED_PAGES) + QLatin1Char('/') + reference;
