@@ -393,7 +393,7 @@ void tst_Editscreen::drawCutUndo()
     key("ctrl+x");
     QTRY_COMPARE(m_ed->picture(), white());
     // What was cut is on the clipboard, for any program to read.
-    QCOMPARE(readClipboardPng().convertToFormat(QImage::Format_RGB32), afterSecond);
+    QTRY_COMPARE(readClipboardPng().convertToFormat(QImage::Format_RGB32), afterSecond);
 
     // Undo goes back to the last left press, not to just before Cut; again
     // changes nothing.
@@ -404,7 +404,7 @@ void tst_Editscreen::drawCutUndo()
     QCOMPARE(m_ed->picture(), afterFirst);
 
     key("ctrl+c");
-    QCOMPARE(readClipboardPng().convertToFormat(QImage::Format_RGB32), afterFirst);
+    QTRY_COMPARE(readClipboardPng().convertToFormat(QImage::Format_RGB32), afterFirst);
 }
 
 void tst_Editscreen::undoBeforeAnyPressEmpties()
