@@ -3,7 +3,6 @@
 #include <QAbstractTextDocumentLayout>
 #include <QPaintDevice>
 #include <QPainter>
-#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QTextLayout>
@@ -11,17 +10,31 @@
 
 #include <algorithm>
 
+// Qt's text engine: the font engine a layout remembers for its last item.
+#include <private/qtextengine_p.h>
+
 namespace platform {
 
 namespace {
 
-// Text copied into the working document at a time: a few pages of ordinary
-// text, so that a page rarely waits for the next paragraphs.
+// A layout remembers the font engine of the last item it looked one up for.
+// Font engines belong to the thread that loaded them (their glyph caches and
+// font files are that thread's), so a chunk laid out on the layout thread
+// forgets them before its lines are drawn here, where the drawing then looks
+// up this thread's engines for the same fonts; and it forgets this thread's
+// before it goes back.
+void forgetFontEngines(const Chunk &chunk)
+{
+    for (const QTextBlock &block : chunk.blocks)
+        if (QTextLayout *layout = block.layout())
+            layout->engine()->resetFontEngineCache();
+}
+
+// Text copied for the layout thread at a time: a few pages of ordinary text.
 constexpr int kStepChars = 8192;
-// Printed text the working document keeps before it is removed. Removing it
-// lays the first paragraph kept out once more, so this is large against a
-// page, and small against the memory of a long document's glyphs.
-constexpr int kKeptChars = 1 << 15;
+// Chunks handed to the layout thread and not yet drawn, so that it works on
+// the next pages while the current one is drawn.
+constexpr int kChunksAhead = 3;
 
 // Tables, frames and inline objects (pictures) are laid out by the document as
 // a whole, not paragraph by paragraph.
@@ -36,16 +49,39 @@ bool onlyParagraphs(const QTextDocument &document)
     });
 }
 
-// Lays `document` out without margins at `widthPx` on `device`, breaking words
-// longer than a line.
-void setUp(QTextDocument &document, QPaintDevice *device, int widthPx)
+// A copy of the whole of `source`, laid out without margins at `widthPx` on
+// `device`, breaking words longer than a line.
+std::unique_ptr<Chunk> layOutWhole(const QTextDocument &source, QPaintDevice *device, int widthPx)
 {
+    auto chunk = std::make_unique<Chunk>();
+    chunk->document.reset(source.clone());
+    QTextDocument &document = *chunk->document;
     document.setDocumentMargin(0);
     QTextOption option = document.defaultTextOption();
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     document.setDefaultTextOption(option);
     document.documentLayout()->setPaintDevice(device);
     document.setTextWidth(widthPx);
+    QAbstractTextDocumentLayout *layout = document.documentLayout();
+    layout->documentSize(); // lays out everything, once
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const int blockIndex = int(chunk->blocks.size());
+        const QRectF rect = layout->blockBoundingRect(block);
+        chunk->blocks.push_back(block);
+        chunk->origins.push_back(rect.topLeft());
+        const QTextLayout *lines = block.layout();
+        const int count = lines ? lines->lineCount() : 0;
+        if (count == 0)
+            chunk->lines.push_back({block.position(), rect.top(), rect.bottom(), blockIndex, -1});
+        for (int i = 0; i < count; ++i) {
+            const QTextLine line = lines->lineAt(i);
+            const double top = rect.top() + line.y();
+            chunk->lines.push_back(
+                {block.position() + line.textStart(), top, top + line.height(), blockIndex, i});
+        }
+    }
+    chunk->end = source.characterCount();
+    return chunk;
 }
 
 } // namespace
@@ -54,16 +90,20 @@ PrintLayout::PrintLayout(const QTextDocument &source, QPaintDevice *device, int 
     : m_source(source), m_device(device), m_dpiX(device->logicalDpiX()),
       m_dpiY(device->logicalDpiY()), m_widthPx(widthPx), m_whole(!onlyParagraphs(source))
 {
-    if (!m_whole)
-        return; // the working document is made when the first page is asked for
-    m_document.reset(source.clone());
-    setUp(*m_document, device, widthPx);
-    m_document->documentLayout()->documentSize(); // lays out everything, once
-    for (QTextBlock block = m_document->begin(); block.isValid(); block = block.next())
-        addLines(block, block.position());
+    if (m_whole) // otherwise the chunks are made when the first page is asked for
+        addChunk(layOutWhole(source, device, widthPx));
 }
 
-PrintLayout::~PrintLayout() = default;
+PrintLayout::~PrintLayout()
+{
+    if (!m_thread)
+        return;
+    // The layout thread made the chunks' documents and deletes them.
+    for (auto &chunk : m_chunks) {
+        forgetFontEngines(*chunk);
+        m_thread->giveBack(std::move(chunk));
+    }
+}
 
 bool PrintLayout::fits(const QPaintDevice *device, int widthPx) const
 {
@@ -71,153 +111,69 @@ bool PrintLayout::fits(const QPaintDevice *device, int widthPx) const
            device->logicalDpiY() == m_dpiY && widthPx == m_widthPx;
 }
 
-void PrintLayout::startWindow(const QTextBlock &first)
+void PrintLayout::restart(const QTextBlock &first)
 {
-    // Set up as a copy of the source is: its root frame, indent width, default
-    // font and text options, then this layout's own margin, wrapping and width.
-    m_document = std::make_unique<QTextDocument>();
-    m_document->setUndoRedoEnabled(false); // nothing here is undone
-    m_document->rootFrame()->setFrameFormat(m_source.rootFrame()->frameFormat());
-    m_document->setIndentWidth(m_source.indentWidth());
-    m_document->setDefaultFont(m_source.defaultFont());
-    m_document->setDefaultTextOption(m_source.defaultTextOption());
-    setUp(*m_document, m_device, m_widthPx);
+    if (!m_thread)
+        m_thread = std::make_unique<LayoutThread>(*m_device, m_widthPx);
+    while (m_inFlight > 0) {
+        --m_inFlight;
+        m_thread->giveBack(m_thread->take());
+    }
+    for (auto &chunk : m_chunks) {
+        forgetFontEngines(*chunk);
+        m_thread->giveBack(std::move(chunk));
+    }
+    m_chunks.clear();
     m_lines.clear();
-    m_blocks.clear();
-    m_blockSources.clear();
-    m_lists.clear();
     m_next = first;
-    m_formatted = false;
+    m_previous = QTextBlock();
     m_firstPosition = first.position();
+    m_received = m_firstPosition;
+    m_lastTop = 0;
 }
 
-void PrintLayout::extend(int chars)
+void PrintLayout::receive()
 {
-    // A paragraph's own format, without the source's list (made anew below).
-    const auto blockFormat = [](const QTextBlock &block) {
-        QTextBlockFormat format = block.blockFormat();
-        format.setObjectIndex(-1);
-        return format;
-    };
-    QTextCursor cursor(m_document.get());
-    cursor.movePosition(QTextCursor::End);
-    // The working document always ends in an empty paragraph, which the next
-    // copied paragraph fills: the paragraphs before it stay as they were laid
-    // out (adding a paragraph after the last one would lay that one out again).
-    const int firstNew = m_document->blockCount() - 1;
-    std::vector<int> positions;
-    // Paragraphs of one format go in together, each with its paragraph end,
-    // in one insertion: a paragraph end inserted with text makes a paragraph
-    // of the format the insertion started in, with the text's format.
-    QString run;
-    QTextCharFormat runFormat;
-    QTextBlockFormat runBlockFormat;
-    const auto flush = [&] {
-        if (!run.isEmpty())
-            cursor.insertText(run, runFormat);
-        run.clear();
-    };
-    cursor.beginEditBlock();
-    for (int copied = 0; m_next.isValid() && (positions.empty() || copied < chars);
-         m_next = m_next.next()) {
-        positions.push_back(m_next.position());
-        copied += m_next.length();
-        const QTextBlock following = m_next.next();
-        const QTextCharFormat charFormat = m_next.charFormat();
-        auto it = m_next.begin();
-        const bool oneFormat =
-            !m_next.textList() && (it.atEnd() || (it.fragment().charFormat() == charFormat &&
-                                                  (++QTextBlock::iterator(it)).atEnd()));
-        if (m_formatted && oneFormat) {
-            // The empty paragraph at the end already has this paragraph's formats.
-            if (run.isEmpty()) {
-                runFormat = charFormat;
-                runBlockFormat = blockFormat(m_next);
-            }
-            run += m_next.text();
-            run += QChar::ParagraphSeparator;
-            m_formatted = following.isValid() && following.charFormat() == runFormat &&
-                          blockFormat(following) == runBlockFormat;
-            continue;
-        }
-        flush();
-        if (!m_formatted) {
-            cursor.setBlockFormat(blockFormat(m_next));
-            cursor.setBlockCharFormat(charFormat);
-        }
-        if (QTextList *list = m_next.textList()) {
-            // The working document deletes a list whose items were all removed.
-            QPointer<QTextList> &copy = m_lists[list];
-            if (copy)
-                copy->add(cursor.block());
-            else
-                copy = cursor.createList(list->format());
-        }
-        for (; !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            cursor.insertText(fragment.text(), fragment.charFormat());
-        }
-        // The empty paragraph after it already has the next paragraph's formats.
-        m_formatted = following.isValid();
-        if (m_formatted)
-            cursor.insertBlock(blockFormat(following), following.charFormat());
-        else
-            cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
+    while (m_inFlight < kChunksAhead && m_next.isValid()) {
+        ChunkSource source = copyParagraphs(m_source, m_next, kStepChars, m_previous);
+        m_previous = m_next.isValid() ? m_next.previous() : m_source.lastBlock();
+        m_thread->submit(std::move(source));
+        ++m_inFlight;
     }
-    flush();
-    // Each line keeps the glyphs it is shaped into, for drawing.
-    QTextBlock block = m_document->findBlockByNumber(firstNew);
-    for (QTextBlock b = block; b.isValid(); b = b.next())
-        b.layout()->setCacheEnabled(true);
-    cursor.endEditBlock();
-    for (const int position : positions) {
-        addLines(block, position);
-        block = block.next();
-    }
-}
-
-void PrintLayout::addLines(const QTextBlock &block, int sourcePosition)
-{
-    const int blockIndex = int(m_blocks.size());
-    m_blocks.push_back(block);
-    m_blockSources.push_back(sourcePosition);
-    const QRectF rect = m_document->documentLayout()->blockBoundingRect(block);
-    const QTextLayout *layout = block.layout();
-    const int count = layout ? layout->lineCount() : 0;
-    if (count == 0) {
-        m_lines.push_back({sourcePosition, rect.top(), rect.bottom(), blockIndex, -1});
+    if (m_inFlight == 0)
         return;
-    }
-    for (int i = 0; i < count; ++i) {
-        const QTextLine line = layout->lineAt(i);
-        const double top = rect.top() + line.y();
-        m_lines.push_back(
-            {sourcePosition + line.textStart(), top, top + line.height(), blockIndex, i});
-    }
+    --m_inFlight;
+    std::unique_ptr<Chunk> chunk = m_thread->take();
+    forgetFontEngines(*chunk);
+    addChunk(std::move(chunk));
 }
 
-void PrintLayout::dropBefore(int sourcePosition)
+void PrintLayout::addChunk(std::unique_ptr<Chunk> chunk)
 {
-    const auto kept =
-        std::lower_bound(m_blockSources.begin(), m_blockSources.end(), sourcePosition);
-    const int first = int(kept - m_blockSources.begin());
-    if (first <= 0 || first >= int(m_blocks.size()))
-        return;
-    // Removing the paragraphs before it lays out only the first one kept
-    // again; the others keep their lines and move up.
-    QTextCursor cursor(m_document.get());
-    cursor.setPosition(m_blocks[size_t(first)].position(), QTextCursor::KeepAnchor);
-    cursor.removeSelectedText();
-    std::vector<int> sources(kept, m_blockSources.end());
-    m_blocks.clear();
-    m_blockSources.clear();
-    m_lines.clear();
-    QTextBlock block = m_document->begin();
-    for (const int source : sources) {
-        addLines(block, source);
-        block = block.next();
+    // The chunk's context paragraph starts where the previous chunk's last
+    // one does; the first chunk of a job (or of a restart) keeps its heights.
+    chunk->offset = chunk->context ? m_lastTop - chunk->contextTop : 0;
+    m_lastTop = chunk->lastTop + chunk->offset;
+    m_received = chunk->end;
+    for (const Chunk::Line &l : chunk->lines)
+        m_lines.push_back({l.position, l.top + chunk->offset, l.bottom + chunk->offset, chunk.get(),
+                           l.block, l.line});
+    m_chunks.push_back(std::move(chunk));
+}
+
+void PrintLayout::dropBefore(int position)
+{
+    size_t lines = 0;
+    while (m_chunks.size() > 1 && m_chunks.front()->end <= position) {
+        lines += m_chunks.front()->lines.size();
+        forgetFontEngines(*m_chunks.front());
+        m_thread->giveBack(std::move(m_chunks.front()));
+        m_chunks.pop_front();
     }
-    m_firstPosition = sourcePosition;
+    if (lines == 0)
+        return;
+    m_lines.erase(m_lines.begin(), m_lines.begin() + std::ptrdiff_t(lines));
+    m_firstPosition = m_chunks.front()->begin;
 }
 
 size_t PrintLayout::lineAt(int position) const
@@ -233,14 +189,13 @@ PrintLayout::Page PrintLayout::page(int start, int heightPx)
     if (!m_whole) {
         const QTextBlock startBlock = m_source.findBlock(start);
         const int blockStart = startBlock.position();
-        const bool copied = m_document && blockStart >= m_firstPosition &&
-                            (!m_next.isValid() || blockStart < m_next.position());
-        if (!copied)
-            startWindow(startBlock);
-        else if (blockStart - m_firstPosition > kKeptChars)
+        const int handedOver = m_next.isValid() ? m_next.position() : length + 1;
+        if (!m_thread || blockStart < m_firstPosition || blockStart >= handedOver)
+            restart(startBlock);
+        else
             dropBefore(blockStart);
-        while (m_next.isValid() && m_next.position() <= start)
-            extend(kStepChars);
+        while (m_received <= blockStart && moreToCome())
+            receive();
     }
     Page page;
     if (m_lines.empty()) {
@@ -253,9 +208,9 @@ PrintLayout::Page PrintLayout::page(int start, int heightPx)
     for (;;) {
         while (end < m_lines.size() && m_lines[end].bottom - pageTop <= heightPx + 0.01)
             ++end;
-        if (end < m_lines.size() || m_whole || !m_next.isValid())
+        if (end < m_lines.size() || m_whole || !moreToCome())
             break;
-        extend(kStepChars);
+        receive();
     }
     if (end == page.first)
         end = page.first + 1; // a line taller than the page still makes progress
@@ -274,32 +229,26 @@ void PrintLayout::draw(QPainter *painter, const Page &page, QPointF origin, int 
     painter->setPen(Qt::black);
     painter->translate(origin.x(), origin.y() - pageTop);
     painter->setClipRect(QRectF(0, pageTop, widthPx, heightPx), Qt::IntersectClip);
-    QAbstractTextDocumentLayout *layout = m_document->documentLayout();
-    int lastBlock = -1;
-    QRectF blockRect;
     for (size_t i = page.first; i < page.end; ++i) {
         const Line &l = m_lines[i];
-        const QTextBlock &block = m_blocks[size_t(l.block)];
-        if (l.block != lastBlock) {
-            blockRect = layout->blockBoundingRect(block);
-            lastBlock = l.block;
-        }
         if (l.line < 0)
             continue;
+        const QTextBlock &block = l.chunk->blocks[size_t(l.block)];
+        const QPointF blockOrigin = l.chunk->origins[size_t(l.block)] + QPointF(0, l.chunk->offset);
         const QTextLine line = block.layout()->lineAt(l.line);
         if (l.line == 0 && block.textList()) {
             // The list bullet, a disc before the first line.
             const QFontMetricsF fm(block.charFormat().font(), m_device);
             const double size = std::max(1.0, fm.xHeight() * 0.8);
-            const double x = blockRect.left() + line.x() - fm.horizontalAdvance(u' ') - size;
-            const double y = blockRect.top() + line.y() + line.ascent() - fm.xHeight() / 2;
+            const double x = blockOrigin.x() + line.x() - fm.horizontalAdvance(u' ') - size;
+            const double y = blockOrigin.y() + line.y() + line.ascent() - fm.xHeight() / 2;
             painter->save();
             painter->setBrush(Qt::black);
             painter->setPen(Qt::NoPen);
             painter->drawEllipse(QRectF(x, y - size / 2, size, size));
             painter->restore();
         }
-        line.draw(painter, blockRect.topLeft());
+        line.draw(painter, blockOrigin);
     }
     painter->restore();
 }

@@ -78,6 +78,7 @@ private slots:
     void insertRtf();
     void formatRangeCoversText();
     void formatRangeRenders();
+    void formatRangeOutOfOrder();
     void formatRangeFollowsChanges();
     void formatRangeFailures();
 };
@@ -481,6 +482,30 @@ void tst_RichEdit::formatRangeCoversText()
     const int half = edit.formatRange(&image, 0, QRect(0, 0, 1440 * 6, 1440 * 9 / 2), false);
     QVERIFY(half > 0);
     QVERIFY(half < edit.formatRange(&image, 0, target, false));
+}
+
+void tst_RichEdit::formatRangeOutOfOrder()
+{
+    RichEdit edit;
+    QStringList paragraphs;
+    for (int i = 0; i < 500; ++i)
+        paragraphs << QStringLiteral("Paragraph %1, long enough to wrap: %2")
+                          .arg(i)
+                          .arg(QString(QStringLiteral("words ")).repeated(i % 23));
+    edit.setPlainText(paragraphs.join('\n'));
+    QImage image = page();
+    const QRect target(1440, 1440, 1440 * 6, 1440 * 3);
+    QList<int> starts{0};
+    while (starts.last() < edit.textLength())
+        starts << edit.formatRange(&image, starts.last(), target, false);
+    QVERIFY2(starts.size() > 20, qPrintable(QString::number(starts.size())));
+    // Pages asked for from both ends by turns, each far from the one before,
+    // end where they did when asked for in order.
+    const qsizetype pages = starts.size() - 1;
+    for (qsizetype k = 0; k < pages; ++k) {
+        const qsizetype i = k % 2 == 0 ? k / 2 : pages - 1 - k / 2;
+        QCOMPARE(edit.formatRange(&image, starts[i], target, k % 3 == 0), starts[i + 1]);
+    }
 }
 
 void tst_RichEdit::formatRangeRenders()

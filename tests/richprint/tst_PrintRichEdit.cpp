@@ -45,6 +45,7 @@ private slots:
     void noTrailingPage_data();
     void noTrailingPage();
     void lastCharacterGetsItsPage();
+    void fallbackFontManyPagesIn();
     void headerTexts_data();
     void headerTexts();
     void headerAndFooterPositions();
@@ -185,6 +186,22 @@ void tst_PrintRichEdit::lastCharacterGetsItsPage()
     const QString file = print(numberedLines(m_linesPerPage) + QStringLiteral("\nx"));
     QCOMPARE(PdfText::pageCount(file), 2);
     QCOMPARE(occurrences(PdfText::pages(file).value(1), "x"), 1);
+}
+
+void tst_PrintRichEdit::fallbackFontManyPagesIn()
+{
+    // A character the body font lacks, far into a long job (its paragraph is
+    // laid out apart from the first pages'): it prints in a font that has it.
+    const QString file = print(numberedLines(3000) + QStringLiteral("\nsnow \u2603 man"));
+    const QStringList pages = PdfText::pages(file);
+    QVERIFY2(pages.size() > 20, qPrintable(QString::number(pages.size())));
+    QVERIFY(pages.last().contains(QChar(0x2603)));
+    QCOMPARE(occurrences(pages.join(QString()), "Line3000"), 1);
+    QStringList lastPageFonts;
+    for (const PdfText::Line &line : PdfText::lines(file))
+        if (line.page == pages.size())
+            lastPageFonts << line.fontFamily;
+    QVERIFY2(lastPageFonts.contains("DejaVuSans"), qPrintable(lastPageFonts.join(' ')));
 }
 
 void tst_PrintRichEdit::headerTexts_data()
