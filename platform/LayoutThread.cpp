@@ -10,6 +10,9 @@ LayoutThread::LayoutThread(const QPaintDevice &device, int widthPx)
 {
     m_thread.reset(QThread::create([this] { run(); }));
     m_thread->start();
+    // Without a thread (the system refused one) chunks are laid out as they
+    // are handed over, on the caller's thread.
+    m_inline = !m_thread->isRunning();
 }
 
 LayoutThread::~LayoutThread()
@@ -19,11 +22,22 @@ LayoutThread::~LayoutThread()
         m_stop = true;
     }
     m_changed.notify_all();
-    m_thread->wait();
+    if (!m_inline)
+        m_thread->wait();
 }
 
 void LayoutThread::submit(ChunkSource source)
 {
+    if (m_inline) {
+        Done done;
+        try {
+            done.chunk = layOutChunk(source, &m_metrics, m_widthPx);
+        } catch (...) {
+            done.error = std::current_exception();
+        }
+        m_done.push_back(std::move(done));
+        return;
+    }
     {
         const std::lock_guard lock(m_mutex);
         m_sources.push_back(std::move(source));
@@ -45,8 +59,8 @@ std::unique_ptr<Chunk> LayoutThread::take()
 
 void LayoutThread::giveBack(std::unique_ptr<Chunk> chunk)
 {
-    if (!chunk)
-        return;
+    if (!chunk || m_inline)
+        return; // deleted here
     {
         const std::lock_guard lock(m_mutex);
         m_givenBack.push_back(std::move(chunk));

@@ -49,6 +49,7 @@ private:
     std::deque<Done> m_done;
     std::deque<std::unique_ptr<Chunk>> m_givenBack;
     bool m_stop = false;
+    bool m_inline = false; // no thread: chunks are laid out by submit()
     std::unique_ptr<QThread> m_thread;
 };
 
