@@ -13,6 +13,28 @@ DocumentAppender::DocumentAppender(QTextDocument &document)
     m_cursor.movePosition(QTextCursor::End);
 }
 
+DocumentAppender::~DocumentAppender()
+{
+    moveNoCursors(false);
+}
+
+void DocumentAppender::moveNoCursors(bool on)
+{
+    m_document->blockCursorAdjustment = on;
+}
+
+int DocumentAppender::end() const
+{
+    return m_document->length() - 1;
+}
+
+QTextCursor &DocumentAppender::cursor()
+{
+    moveNoCursors(false);
+    m_cursor.movePosition(QTextCursor::End);
+    return m_cursor;
+}
+
 int DocumentAppender::formatIndex(const QTextFormat &format)
 {
     return m_document->formatCollection()->indexForFormat(format);
@@ -20,18 +42,19 @@ int DocumentAppender::formatIndex(const QTextFormat &format)
 
 void DocumentAppender::insertBlock(int blockFormat, int charFormat)
 {
-    // Insertions at the cursor's place move the cursor along.
-    m_document->insertBlock(m_cursor.position(), blockFormat, charFormat);
+    moveNoCursors(true);
+    m_document->insertBlock(end(), blockFormat, charFormat);
 }
 
 void DocumentAppender::insertText(const QString &text, int charFormat)
 {
-    m_document->insert(m_cursor.position(), text, charFormat);
+    moveNoCursors(true);
+    m_document->insert(end(), text, charFormat);
 }
 
 void DocumentAppender::insertTextWithBreaks(const QString &text, const QTextCharFormat &format)
 {
-    m_cursor.insertText(text, format);
+    cursor().insertText(text, format);
 }
 
 } // namespace platform::rtf

@@ -271,7 +271,6 @@ void Reader::endParagraph()
     m_pendingCellTab = false;
     m_pendingBreak = false;
     const QTextBlockFormat &format = blockFormat();
-    QTextCursor &cursor = m_out.cursor();
     // An empty paragraph keeps the character format it ends with, which keeps
     // its line's height.
     if (m_needBlock) {
@@ -281,6 +280,7 @@ void Reader::endParagraph()
         m_out.insertBlock(m_blockFormatId, documentFormat(charFormat));
         m_needBlock = false;
     } else {
+        QTextCursor &cursor = m_out.cursor();
         cursor.setBlockFormat(format);
         if (!m_paraHasText)
             cursor.setBlockCharFormat(m_formats[size_t(formatFor(m_state.ch))]);
@@ -309,6 +309,7 @@ void Reader::endParagraph()
     if (m_maxParagraphs >= 0 && ++m_paragraphs > m_maxParagraphs)
         m_tooLong = true;
     if (m_paraBullet) {
+        QTextCursor &cursor = m_out.cursor();
         if (m_list) {
             m_list->add(cursor.block());
         } else {
@@ -586,10 +587,15 @@ bool RtfReader::read(const QByteArray &data, QTextDocument &document, QString *e
                      int maxParagraphs)
 {
     document.clear();
-    reading::Reader reader(data, document, maxParagraphs);
     QTextCursor batch(&document);
     batch.beginEditBlock();
-    const bool ok = reader.run(error);
+    bool ok = false;
+    {
+        // The reader's appender lets the document move cursors again when it
+        // goes, before the edit ends.
+        reading::Reader reader(data, document, maxParagraphs);
+        ok = reader.run(error);
+    }
     batch.endEditBlock();
     return ok;
 }
