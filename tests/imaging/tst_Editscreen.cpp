@@ -620,12 +620,17 @@ void tst_Editscreen::colourButton()
     auto c2 = connect(button, &TColorButton::OnClick, this, [&] { seen << "click"; });
     QTimer pick;
     connect(&pick, &QTimer::timeout, this, [&] {
-        if (auto *d = qobject_cast<QColorDialog *>(QApplication::activeModalWidget())) {
+        auto *d = button->findChild<QColorDialog *>(QStringLiteral("ColorDialog"));
+        if (d && d->isVisible()) {
             offered = d->currentColor();
             d->setCurrentColor(QColor(0xe0, 0x30, 0x30));
             confirm ? d->accept() : d->reject();
         }
     });
+    // The previous row's dialog may still be on the screen a moment, where
+    // the click goes.
+    QTRY_VERIFY_WITH_TIMEOUT(Desktop::windowsNamed(QStringLiteral("Select Color")).isEmpty(),
+                             10000);
     pick.start(20);
     click(button);
     QTRY_COMPARE(seen, expectedSignals);
