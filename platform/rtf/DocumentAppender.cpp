@@ -23,14 +23,17 @@ void DocumentAppender::moveNoCursors(bool on)
     m_document->blockCursorAdjustment = on;
 }
 
-int DocumentAppender::end() const
+int DocumentAppender::end()
 {
-    return m_document->length() - 1;
+    if (m_end < 0)
+        m_end = m_document->length() - 1;
+    return m_end;
 }
 
 QTextCursor &DocumentAppender::cursor()
 {
     moveNoCursors(false);
+    m_end = -1;
     m_cursor.movePosition(QTextCursor::End);
     return m_cursor;
 }
@@ -44,12 +47,14 @@ void DocumentAppender::insertBlock(int blockFormat, int charFormat)
 {
     moveNoCursors(true);
     m_document->insertBlock(end(), blockFormat, charFormat);
+    ++m_end;
 }
 
 void DocumentAppender::insertText(const QString &text, int charFormat)
 {
     moveNoCursors(true);
     m_document->insert(end(), text, charFormat);
+    m_end += int(text.size());
 }
 
 void DocumentAppender::insertTextWithBreaks(const QString &text, const QTextCharFormat &format)

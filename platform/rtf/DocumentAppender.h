@@ -52,11 +52,14 @@ public:
 
 private:
     // Where text is appended: before the document's last paragraph end.
-    int end() const;
+    int end();
     void moveNoCursors(bool on);
 
     QTextDocumentPrivate *m_document;
     QTextCursor m_cursor;
+    // end(), counted along with the appends; -1 when the cursor has been out
+    // (the document's length is a walk down its storage's tree).
+    int m_end = -1;
 };
 
 } // namespace platform::rtf
