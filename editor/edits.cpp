@@ -45,7 +45,9 @@ namespace {
 constexpr int ToolbarHeight = 31;
 constexpr int ButtonSize = 27;
 
-constexpr qint64 PendingKeyLifetimeMs = 1000;
+// How long a key waits for the window to become active again after a dialog:
+// on a busy desktop the window manager can take more than a second.
+constexpr qint64 PendingKeyLifetimeMs = 3000;
 
 QToolButton *flatButton(QWidget *parent, const char *name, int left, const QString &tip,
                         ToolbarGlyph glyph)

@@ -711,8 +711,9 @@ void tst_edits::colorChoice()
     QCOMPARE(offered, QColor(Qt::black)); // the button's colour is preselected
     QTRY_COMPARE(m_editor->memo->selAttributes().color, QColor(0x20, 0x80, 0x40));
     QCOMPARE(m_editor->ColorBox->colorValue(), 0x408020);
-    // The Tab key press moves the focus on to the text area, which keeps its text.
-    QTRY_VERIFY(m_editor->memo->hasFocus());
+    // The Tab key press moves the focus on to the text area, which keeps its text
+    // (once the window manager has given the focus back to the editor).
+    QTRY_VERIFY_WITH_TIMEOUT(m_editor->memo->hasFocus(), 10000);
     QCOMPARE(m_editor->memo->toPlainText(), QStringLiteral("coloured"));
 
     // Cancel changes nothing. The click must not land on the closed dialog's
