@@ -77,7 +77,10 @@ struct BoxAnswer {
                 return false;
             title = box->windowTitle();
             text = box->text();
-            QTest::mouseClick(box->button(button), Qt::LeftButton);
+            // Clicked as a button is, not by a mouse event: a mouse event sent
+            // while the box is still being shown can be lost, and the box
+            // would then wait for ever.
+            box->button(button)->click();
             return true;
         });
     }
