@@ -162,27 +162,28 @@ std::unique_ptr<Chunk> layOutChunk(const ChunkSource &source, QPaintDevice *metr
         block = block.next();
         index = 1;
     }
-    for (; block.isValid() && index < source.paragraphs.size(); block = block.next(), ++index) {
-        const int sourcePosition = source.paragraphs[index].position;
-        const int blockIndex = int(chunk->blocks.size());
-        const QRectF rect = layout->blockBoundingRect(block);
-        chunk->blocks.push_back(block);
-        chunk->origins.push_back(rect.topLeft());
-        chunk->lastTop = rect.top();
-        const QTextLayout *lines = block.layout();
-        const int count = lines ? lines->lineCount() : 0;
-        if (count == 0) {
-            chunk->lines.push_back({sourcePosition, rect.top(), rect.bottom(), blockIndex, -1});
-            continue;
-        }
-        for (int i = 0; i < count; ++i) {
-            const QTextLine line = lines->lineAt(i);
-            const double top = rect.top() + line.y();
-            chunk->lines.push_back(
-                {sourcePosition + line.textStart(), top, top + line.height(), blockIndex, i});
-        }
-    }
+    for (; block.isValid() && index < source.paragraphs.size(); block = block.next(), ++index)
+        chunk->addBlock(block, source.paragraphs[index].position);
     return chunk;
+}
+
+void Chunk::addBlock(const QTextBlock &block, int sourcePosition)
+{
+    const int blockIndex = int(blocks.size());
+    const QRectF rect = document->documentLayout()->blockBoundingRect(block);
+    blocks.push_back(block);
+    origins.push_back(rect.topLeft());
+    lastTop = rect.top();
+    const QTextLayout *layout = block.layout();
+    const int count = layout ? layout->lineCount() : 0;
+    if (count == 0)
+        lines.push_back({sourcePosition, rect.top(), rect.bottom(), blockIndex, -1});
+    for (int i = 0; i < count; ++i) {
+        const QTextLine line = layout->lineAt(i);
+        const double top = rect.top() + line.y();
+        lines.push_back(
+            {sourcePosition + line.textStart(), top, top + line.height(), blockIndex, i});
+    }
 }
 
 } // namespace platform

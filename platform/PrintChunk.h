@@ -68,6 +68,10 @@ struct Chunk {
     int begin = 0; // the source's index of the first paragraph (not the context)
     int end = 0;
     double offset = 0; // added to the document's heights for the whole job's
+
+    // Adds a laid-out paragraph of the document and its lines; the paragraph
+    // starts at `sourcePosition` in the source.
+    void addBlock(const QTextBlock &block, int sourcePosition);
 };
 
 // Lays `source` out at `widthPx` on a device with `metrics`, each line keeping

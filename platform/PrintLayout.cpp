@@ -62,24 +62,9 @@ std::unique_ptr<Chunk> layOutWhole(const QTextDocument &source, QPaintDevice *de
     document.setDefaultTextOption(option);
     document.documentLayout()->setPaintDevice(device);
     document.setTextWidth(widthPx);
-    QAbstractTextDocumentLayout *layout = document.documentLayout();
-    layout->documentSize(); // lays out everything, once
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        const int blockIndex = int(chunk->blocks.size());
-        const QRectF rect = layout->blockBoundingRect(block);
-        chunk->blocks.push_back(block);
-        chunk->origins.push_back(rect.topLeft());
-        const QTextLayout *lines = block.layout();
-        const int count = lines ? lines->lineCount() : 0;
-        if (count == 0)
-            chunk->lines.push_back({block.position(), rect.top(), rect.bottom(), blockIndex, -1});
-        for (int i = 0; i < count; ++i) {
-            const QTextLine line = lines->lineAt(i);
-            const double top = rect.top() + line.y();
-            chunk->lines.push_back(
-                {block.position() + line.textStart(), top, top + line.height(), blockIndex, i});
-        }
-    }
+    document.documentLayout()->documentSize(); // lays out everything, once
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+        chunk->addBlock(block, block.position());
     chunk->end = source.characterCount();
     return chunk;
 }
