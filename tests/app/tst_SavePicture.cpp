@@ -7,6 +7,7 @@
 #include "imaging/Editscreen.h"
 #include "platform/ProgramFolder.h"
 #include "tests/support/Answerer.h"
+#include "tests/support/FileDialogInput.h"
 #include "tests/support/TestFolder.h"
 
 #include <QAction>
@@ -68,12 +69,8 @@ private slots:
         Answerer dialog("SaveDialog1", [this](QWidget *w) {
             auto *d = qobject_cast<QFileDialog *>(w);
             d->setDirectory(m_files->path());
-            auto *edit = d->findChild<QLineEdit *>("fileNameEdit");
-            // Its completer's late popup would take the Return meant for the dialog.
-            edit->setCompleter(nullptr);
-            edit->clear();
-            QTest::keyClicks(edit, "shot.gif");
-            QTest::keyClick(edit, Qt::Key_Return);
+            typeFileName(d, "shot.gif");
+            QTest::keyClick(d->findChild<QLineEdit *>("fileNameEdit"), Qt::Key_Return);
         });
         Answerer create("CreatePrompt", [](QWidget *w) { QTest::keyClick(w, Qt::Key_Return); });
         bool addingOffered = true;

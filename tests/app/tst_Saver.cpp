@@ -12,6 +12,7 @@
 #include "platform/RichEdit.h"
 #include "tests/support/Answerer.h"
 #include "tests/support/Desktop.h"
+#include "tests/support/FileDialogInput.h"
 #include "tests/support/Mousepad.h"
 #include "tests/support/SelectionSource.h"
 #include "tests/support/TestFolder.h"
@@ -46,12 +47,8 @@ public:
               auto *dialog = static_cast<QFileDialog *>(w);
               dialog->selectNameFilter(dialog->nameFilters().at(filterIndex - 1));
               dialog->setDirectory(QFileInfo(fileName).path());
+              typeFileName(dialog, QFileInfo(fileName).fileName());
               auto *name = dialog->findChild<QLineEdit *>("fileNameEdit");
-              // Its completer's late popup would take the Return meant for the dialog.
-              name->setCompleter(nullptr);
-              name->setFocus();
-              name->selectAll();
-              QTest::keyClicks(name, QFileInfo(fileName).fileName());
               // Pressed once this callback has returned, so that a question
               // the dialog might ask cannot block it; the name field's
               // completion list would take the key, so it is closed first.

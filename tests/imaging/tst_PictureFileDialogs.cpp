@@ -7,6 +7,7 @@
 #include "imaging/codecs/CodecError.h"
 #include "imaging/codecs/PictureFiles.h"
 #include "tests/support/Answerer.h"
+#include "tests/support/FileDialogInput.h"
 #include "tests/support/TestFolder.h"
 
 #include <QApplication>
@@ -62,12 +63,8 @@ class tst_PictureFileDialogs : public QObject {
             auto *types = dialog->findChild<QComboBox *>("fileTypeCombo");
             types->setCurrentIndex(filter - 1);
             emit types->activated(filter - 1);
-            auto *edit = dialog->findChild<QLineEdit *>("fileNameEdit");
-            // Its completer's late popup would take the Return meant for the dialog.
-            edit->setCompleter(nullptr);
-            edit->clear();
-            QTest::keyClicks(edit, name);
-            QTest::keyClick(edit, Qt::Key_Return);
+            typeFileName(dialog, name);
+            QTest::keyClick(dialog->findChild<QLineEdit *>("fileNameEdit"), Qt::Key_Return);
         });
         Answerer create("CreatePrompt", [](QWidget *w) { QTest::keyClick(w, Qt::Key_Return); });
         return dialogs.askSaveName();
@@ -187,12 +184,8 @@ private slots:
         Answerer open("OpenDialog1", [&](QWidget *w) {
             auto *dialog = qobject_cast<QFileDialog *>(w);
             dialog->setDirectory(m_folder.path());
-            auto *edit = dialog->findChild<QLineEdit *>("fileNameEdit");
-            // Its completer's late popup would take the Return meant for the dialog.
-            edit->setCompleter(nullptr);
-            edit->clear();
-            QTest::keyClicks(edit, "round.bmp");
-            QTest::keyClick(edit, Qt::Key_Return);
+            typeFileName(dialog, "round.bmp");
+            QTest::keyClick(dialog->findChild<QLineEdit *>("fileNameEdit"), Qt::Key_Return);
         });
         dialogs.Open(editor);
         QVERIFY(open.answered());
