@@ -50,16 +50,24 @@ void DocumentAppender::insertBlock(int blockFormat, int charFormat)
     ++m_end;
 }
 
-void DocumentAppender::insertText(const QString &text, int charFormat)
+void DocumentAppender::insertText(QStringView text, int charFormat)
 {
     moveNoCursors(true);
-    m_document->insert(end(), text, charFormat);
+    // The storage appends the text to its buffer, so a string that only
+    // refers to the caller's characters saves a copy; but a null buffer would
+    // take such a string over instead of copying it (a document always holds
+    // its last paragraph's end, so this is a safeguard).
+    const QString storage =
+        m_document->buffer().isNull()
+            ? text.toString()
+            : QString::fromRawData(reinterpret_cast<const QChar *>(text.utf16()), text.size());
+    m_document->insert(end(), storage, charFormat);
     m_end += int(text.size());
 }
 
-void DocumentAppender::insertTextWithBreaks(const QString &text, const QTextCharFormat &format)
+void DocumentAppender::insertTextWithBreaks(QStringView text, const QTextCharFormat &format)
 {
-    cursor().insertText(text, format);
+    cursor().insertText(text.toString(), format);
 }
 
 } // namespace platform::rtf

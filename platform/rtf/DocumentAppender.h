@@ -3,6 +3,7 @@
 #include <QTextCursor>
 
 class QString;
+class QStringView;
 class QTextDocument;
 class QTextDocumentPrivate;
 class QTextFormat;
@@ -36,10 +37,10 @@ public:
     void insertBlock(int blockFormat, int charFormat);
     // Text at the end in the character format `charFormat` (an index from
     // formatIndex()); the text holds no character for which breaksBlock() is true.
-    void insertText(const QString &text, int charFormat);
+    void insertText(QStringView text, int charFormat);
     // Text that may hold such characters: they make paragraphs, as a cursor's
     // insertion makes them.
-    void insertTextWithBreaks(const QString &text, const QTextCharFormat &format);
+    void insertTextWithBreaks(QStringView text, const QTextCharFormat &format);
 
     // Characters that the document holds only as paragraph or frame boundaries.
     static bool breaksBlock(QChar c)

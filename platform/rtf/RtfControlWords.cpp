@@ -1,5 +1,7 @@
 #include "platform/rtf/RtfReaderState.h"
 
+#include <QScopeGuard>
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -250,6 +252,29 @@ constexpr auto kKeywordSlotTable = [] {
     return table;
 }();
 
+// Words that only add a character to the text, changing nothing else.
+bool addsCharacterOnly(Kw kw)
+{
+    switch (kw) {
+    case Kw::Unicode:
+    case Kw::Line:
+    case Kw::Tab:
+    case Kw::Bullet:
+    case Kw::Emdash:
+    case Kw::Endash:
+    case Kw::Emspace:
+    case Kw::Enspace:
+    case Kw::Qmspace:
+    case Kw::Lquote:
+    case Kw::Rquote:
+    case Kw::Ldblquote:
+    case Kw::Rdblquote:
+        return true;
+    default:
+        return false;
+    }
+}
+
 const KwEntry *findKeyword(std::string_view name)
 {
     for (size_t slot = keywordHash(name) % kKeywordSlots; kKeywordSlotTable[slot] != 0;
@@ -265,6 +290,7 @@ const KwEntry *findKeyword(std::string_view name)
 
 void Reader::controlSymbol(char c)
 {
+    m_textReady = false;
     switch (c) {
     case '\\':
     case '{':
@@ -300,6 +326,15 @@ void Reader::controlWord(std::string_view word, bool hasParam, int param)
     const bool ignorable = m_ignorableNext;
     m_ignorableNext = false;
     const KwEntry *entry = findKeyword(word);
+    // Text may go on into the open run after a word that only adds a
+    // character; any other word may change what the run is.
+    const bool keepsRun = entry && !ignorable && addsCharacterOnly(entry->kw);
+    if (!keepsRun)
+        m_textReady = false;
+    const auto settle = qScopeGuard([&] {
+        if (!keepsRun)
+            m_textReady = false;
+    });
     const bool destination = entry && (entry->kw == Kw::DestSkip || entry->kw == Kw::FontTable ||
                                        entry->kw == Kw::ColorTable || entry->kw == Kw::Pn);
     if (!entry || (ignorable && !destination)) {

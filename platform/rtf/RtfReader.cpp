@@ -112,8 +112,10 @@ void Reader::appendText(QStringView text)
 
 // Settles the break, block, cell separator and run due before more body text,
 // and returns the paragraph's text to append it to.
-QString &Reader::bodyText()
+ParagraphText &Reader::bodyText()
 {
+    if (m_textReady)
+        return m_paraText;
     if (m_pendingBreak)
         paragraphBreak();
     openPendingBlock();
@@ -128,12 +130,13 @@ QString &Reader::bodyText()
         m_runStart = m_paraText.size();
     }
     m_paraHasText = true;
+    m_textReady = true;
     return m_paraText;
 }
 
 void Reader::appendBodyText(QStringView text)
 {
-    QString &out = bodyText();
+    ParagraphText &out = bodyText();
     // Control characters other than tab have no place in text.
     const auto control = [](QChar c) { return c.unicode() < 0x20 && c.unicode() != '\t'; };
     // One look at each character: is it dropped, or does it make a paragraph?
@@ -143,13 +146,15 @@ void Reader::appendBodyText(QStringView text)
             hasControl = true;
         else if (DocumentAppender::breaksBlock(c))
             m_paraBreakChars = true;
+        else if (c.isSurrogate())
+            m_paraSurrogates = true;
     }
     if (!hasControl) {
         out.append(text);
     } else {
         for (const QChar c : text) {
             if (!control(c))
-                out.append(c);
+                out.append(c.unicode());
         }
     }
 }
@@ -157,7 +162,7 @@ void Reader::appendBodyText(QStringView text)
 // Printable ASCII of the body, the bulk of most documents.
 void Reader::appendBodyLatin1(const char *text, qsizetype length)
 {
-    bodyText().append(QLatin1StringView(text, length));
+    bodyText().appendLatin1(text, length);
 }
 
 // The index in m_formats of the format of `s`.
@@ -202,17 +207,18 @@ namespace {
 
 // Replaces surrogates without their partner from `from` on, which would
 // corrupt the document.
-void fixSurrogates(QString &text, qsizetype from)
+void fixSurrogates(ParagraphText &text, qsizetype from)
 {
-    const QStringView view(text);
-    if (std::none_of(view.begin() + from, view.end(), [](QChar c) { return c.isSurrogate(); }))
+    char16_t *const chars = text.data();
+    const qsizetype size = text.size();
+    if (std::none_of(chars + from, chars + size, [](char16_t c) { return QChar::isSurrogate(c); }))
         return;
-    for (qsizetype i = from; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+    for (qsizetype i = from; i < size; ++i) {
+        const char16_t c = chars[i];
+        if (QChar::isHighSurrogate(c) && i + 1 < size && QChar::isLowSurrogate(chars[i + 1])) {
             ++i;
-        } else if (c.isSurrogate()) {
-            text[i] = QChar::ReplacementCharacter;
+        } else if (QChar::isSurrogate(c)) {
+            chars[i] = QChar::ReplacementCharacter;
         }
     }
 }
@@ -221,11 +227,13 @@ void fixSurrogates(QString &text, qsizetype from)
 
 void Reader::flushRun()
 {
+    m_textReady = false;
     if (!m_runOpen)
         return;
     const qsizetype length = m_paraText.size() - m_runStart;
     if (length > 0) {
-        fixSurrogates(m_paraText, m_runStart);
+        if (m_paraSurrogates)
+            fixSurrogates(m_paraText, m_runStart);
         m_paraRuns.emplace_back(length, formatFor(m_runState));
     }
     m_runOpen = false;
@@ -285,21 +293,14 @@ void Reader::endParagraph()
         if (!m_paraHasText)
             cursor.setBlockCharFormat(m_formats[size_t(formatFor(m_state.ch))]);
     }
-    // The paragraph's text in one insertion when it has one format, else one
-    // per run.
-    if (m_paraRuns.size() == 1) {
-        const int runFormat = m_paraRuns.front().second;
-        insertRun(m_paraText, runFormat);
-    } else {
-        qsizetype at = 0;
-        for (const auto &[length, runFormat] : m_paraRuns) {
-            m_runText.resize(0);
-            m_runText.append(QStringView(m_paraText).mid(at, length));
-            insertRun(m_runText, runFormat);
-            at += length;
-        }
+    // One insertion per run, each a view of the paragraph's text.
+    qsizetype at = 0;
+    for (const auto &[length, runFormat] : m_paraRuns) {
+        insertRun(m_paraText.view(at, length), runFormat);
+        at += length;
     }
-    m_paraText.resize(0);
+    m_paraText.clear();
+    m_paraSurrogates = false;
     m_paraRuns.clear();
     if (m_formats.size() >= 4096) {
         m_formats.clear();
@@ -326,7 +327,7 @@ void Reader::endParagraph()
     m_paraBreakChars = false;
 }
 
-void Reader::insertRun(const QString &text, int format)
+void Reader::insertRun(QStringView text, int format)
 {
     if (m_paraBreakChars)
         m_out.insertTextWithBreaks(text, m_formats[size_t(format)]);
@@ -386,6 +387,7 @@ bool Reader::endGroup()
     const State closing = m_state;
     m_state = m_stack.back();
     m_stack.pop_back();
+    m_textReady = false; // the run's state may have changed
     if (closing.dest == Dest::FontTable && m_state.dest == Dest::FontTable &&
         !m_fontName.trimmed().isEmpty()) {
         commitFontName(); // an entry without its ';'
@@ -537,6 +539,7 @@ bool Reader::run(QString *error)
             }
             flushBytes();
             controlSymbol(n);
+            m_textReady = false;
             continue;
         }
         if (c == '\r' || c == '\n')

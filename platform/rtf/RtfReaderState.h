@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/rtf/DocumentAppender.h"
+#include "platform/rtf/ParagraphText.h"
 #include "platform/rtf/RtfCommon.h"
 
 #include <QByteArray>
@@ -50,8 +51,12 @@ struct CharState {
 
 inline size_t qHash(const CharState &s, size_t seed = 0)
 {
-    return qHashMulti(seed, s.font, s.halfPoints, s.color, s.bold, s.italic, s.underline, s.strike,
-                      s.hidden);
+    // Two words hash faster than eight fields; runs are looked up by state.
+    const quint64 sizeAndFont = quint64(quint32(s.halfPoints)) << 32 | quint32(s.font);
+    const quint64 colorAndFlags = quint64(quint32(s.color)) << 8 | quint64(s.bold) |
+                                  quint64(s.italic) << 1 | quint64(s.underline) << 2 |
+                                  quint64(s.strike) << 3 | quint64(s.hidden) << 4;
+    return qHashMulti(seed, sizeAndFont, colorAndFlags);
 }
 
 struct ParaState {
@@ -102,9 +107,14 @@ private:
     // The paragraph being read: its text and its runs, inserted together when
     // it ends, right after the block that holds it. The buffers keep their
     // memory from one paragraph to the next.
-    QString m_paraText;
+    ParagraphText m_paraText;
     std::vector<std::pair<qsizetype, int>> m_paraRuns; // length, index in m_formats
-    QString m_runText; // one run's text, when a paragraph has several
+    // Body text goes straight into m_paraText: bodyText() has settled what was
+    // due before more text, and nothing has happened since that could change
+    // the run (control words, the end of a group, the end of the run).
+    bool m_textReady = false;
+    // The paragraph's text may hold surrogates, which need checking for pairs.
+    bool m_paraSurrogates = false;
     ParaState m_blockState;
     bool m_blockBullet = false;
     QTextBlockFormat m_blockFormat; // the format of m_blockState, m_blockBullet
@@ -153,16 +163,28 @@ private:
     int currentCodePage();
     void flushBytes();
     void appendText(QStringView text);
-    void appendChar(char16_t c) { appendText(QStringView(&c, 1)); }
+    void appendChar(char16_t c)
+    {
+        if (m_textReady && plainBodyChar(c)) {
+            m_paraText.append(c);
+            m_paraSurrogates |= QChar::isSurrogate(c);
+        } else
+            appendText(QStringView(&c, 1));
+    }
+    // A character that body text takes as it stands.
+    static bool plainBodyChar(char16_t c)
+    {
+        return (c >= 0x20 || c == u'\t') && !DocumentAppender::breaksBlock(QChar(c));
+    }
     void appendBodyText(QStringView text);
-    QString &bodyText();
+    ParagraphText &bodyText();
     void appendBodyLatin1(const char *text, qsizetype length);
     const QTextBlockFormat &blockFormat();
     void flushRun();
     int formatFor(const CharState &s);
     int documentFormat(int format);
     void endParagraph();
-    void insertRun(const QString &text, int format);
+    void insertRun(QStringView text, int format);
     void paragraphBreak();
     void openPendingBlock();
     void finish();

@@ -256,6 +256,11 @@ void tst_RtfReader::characterFormats_data()
         << QList<Run>{run("a", "Arial", 24, 0, "u"), run("b", "Arial", 24),
                       run("c", "Arial", 24, 0, "u"), run("d", "Arial", 24)};
     QTest::newRow("half points") << head + "\\fs25 x}" << QList<Run>{run("x", "Arial", 25)};
+    // Bytes of a code page other than 1252 wait to be decoded until the group ends.
+    QTest::newRow("bytes decoded as a group ends")
+        << QByteArray(
+               "{\\rtf1\\ansi\\ansicpg28591\\deff0{\\fonttbl{\\f0 Arial;}}{\\b \\'e9}x\\u233?}")
+        << QList<Run>{run("é", "Arial", 24, 0, "b"), run("xé", "Arial", 24)};
     QTest::newRow("size clamped") << head + "\\fs99999999 a\\fs0 b}"
                                   << QList<Run>{run("a", "Arial", 3276), run("b", "Arial", 2)};
     QTest::newRow("mac font table without groups")
