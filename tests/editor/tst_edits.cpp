@@ -11,9 +11,9 @@
 #include "platform/Services.h"
 #include "settings/IniFile.h"
 #include "tests/support/Desktop.h"
+#include "tests/support/FileDialogInput.h"
 #include "tests/support/TestFolder.h"
 
-#include <QAbstractItemView>
 #include <QClipboard>
 #include <QColorDialog>
 #include <QComboBox>
@@ -884,21 +884,13 @@ static std::unique_ptr<ModalHandler> chooseInOpenDialog(const QString &path)
         auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
         if (!name)
             return false;
-        // The name field's completer pops up once the folder has been read in
-        // the background, and then takes the Return meant for the dialog.
-        name->setCompleter(nullptr);
         // While the folder is read in the background, the dialog rewrites the
         // name field (with the names it selects, or empty after a folder
         // change), so an entry can be lost: enter the path and confirm it
         // until the dialog takes it, for up to ten seconds.
         const bool taken = QTest::qWaitFor(
             [&] {
-                name->setFocus();
-                // A file still selected in the list (the last one chosen) wins
-                // over the typed name while the field lacks the focus.
-                if (auto *list = dialog->findChild<QAbstractItemView *>(QStringLiteral("listView")))
-                    list->clearSelection();
-                name->setText(path);
+                typeFileName(dialog, path);
                 QTest::keyClick(name, Qt::Key_Return);
                 return !dialog->isVisible();
             },
